@@ -1,0 +1,80 @@
+// The main window's logic: its fields, the state of every control and all its handlers.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "app/layout.h"
+#include "app/settings.h"
+#include "os/registry.h"
+#include "os/sockets.h"
+#include "os/system.h"
+
+namespace corvix {
+
+// What the logic needs of the toolkit.
+class View {
+public:
+    virtual ~View() = default;
+    // Paint every invalidated part of the window now, without handling input.
+    virtual void RepaintNow() = 0;
+    // Close the window (which runs FormClose and, for the main window, ends the program).
+    virtual void Close() = 0;
+    // A modal error box with the stop icon, captioned with the application title.
+    virtual void ShowError(const std::string& text) = 0;
+};
+
+struct ControlState {
+    std::string text;
+    std::uint32_t fontColour = Black;
+    bool visible = true;
+    bool enabled = true;
+    int width = 0;
+};
+
+// The text of the error box for a message: "." is appended when the last character sorts after ".".
+std::string ErrorBoxText(const std::string& message);
+
+class TForm1 {
+public:
+    TForm1(View& view, os::Registry& registry, os::Sockets& sockets, os::System& system);
+
+    ControlState& Control(ControlId id) { return controls_[static_cast<std::size_t>(id)]; }
+    const ControlState& Control(ControlId id) const { return controls_[static_cast<std::size_t>(id)]; }
+
+    // Runs a handler as the application does: an error it raises ends it and is shown in the error box.
+    template <typename Handler>
+    void Run(Handler handler) {
+        try {
+            handler(*this);
+        } catch (const std::exception& e) {
+            view_.ShowError(ErrorBoxText(e.what()));
+        }
+    }
+
+    void FormCreate();
+    void FormClose();
+    void ButtonOkClick();
+    void ButtonCancelClick();
+    void ButtonSetDefaultClick();
+    void CopyIpAddr();
+    void CopyHostName();
+
+    ServerSettings settings;
+    std::uint32_t ServerAddr = 0;
+    os::Socket TestSocket = 0;
+
+private:
+    void ShowWinsockData(const os::WsaData& data);
+    void CopyFrom(ControlId label);
+
+    View& view_;
+    os::Registry& registry_;
+    os::Sockets& sockets_;
+    os::System& system_;
+    std::array<ControlState, static_cast<std::size_t>(ControlId::Count)> controls_;
+};
+
+}  // namespace corvix

@@ -1,0 +1,43 @@
+// The program's modules in their start-up order, and the runner that starts and stops them.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace corvix {
+
+struct ModuleStep {
+    std::string_view module;
+    void (*startUp)();   // null: nothing to do at start-up
+    void (*shutDown)();  // null: nothing to undo
+};
+
+// Raised by a start-up step to end the process in order with an exit code.
+struct Halt {
+    int exitCode;
+};
+
+// Runs each start-up step once, in order; shut-down steps run once each, in reverse, for exactly the
+// modules that had started.
+class ModuleRunner {
+public:
+    explicit ModuleRunner(std::span<const ModuleStep> steps) : steps_(steps) {}
+    ~ModuleRunner() { ShutDown(); }
+    ModuleRunner(const ModuleRunner&) = delete;
+    ModuleRunner& operator=(const ModuleRunner&) = delete;
+
+    // Nothing when every module started; the exit code when a step halted (the started ones are
+    // already shut down then).
+    std::optional<int> StartUp();
+    void ShutDown();
+
+private:
+    std::span<const ModuleStep> steps_;
+    std::size_t started_ = 0;
+};
+
+// This program's modules.
+std::span<const ModuleStep> ProgramModules();
+
+}  // namespace corvix

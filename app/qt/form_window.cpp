@@ -1,0 +1,221 @@
+#include "app/qt/form_window.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyle>
+
+namespace corvix::qt {
+namespace {
+
+// The shades of the system colours the window is drawn in.
+const QColor ButtonFaceColour(240, 240, 240);
+const QColor InactiveBorderColour(244, 247, 252);
+
+QString Text(std::string_view text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+
+QColor FromColourValue(std::uint32_t value) {
+    // Colour values are 0x00BBGGRR.
+    return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
+                  static_cast<int>((value >> 16) & 0xFF));
+}
+
+QFont WindowFont(int pixels) {
+    QFont font{Text(FontFamily)};
+    font.setPixelSize(pixels);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+QStyle::StandardPixmap GlyphPixmap(Glyph glyph) {
+    switch (glyph) {
+    case Glyph::Help: return QStyle::SP_DialogHelpButton;
+    case Glyph::Cancel: return QStyle::SP_DialogCancelButton;
+    default: return QStyle::SP_DialogOkButton;
+    }
+}
+
+}  // namespace
+
+FormWindow::FormWindow(os::Registry& registry, os::Sockets& sockets, os::System& system)
+    : form_(*this, registry, sockets, system) {
+    Build();
+    Sync();
+}
+
+void FormWindow::Build() {
+    const ControlSpec& formSpec = Spec(ControlId::Form1);
+    widgets_[0] = this;
+    setWindowTitle(Text(formSpec.text));
+    setFont(WindowFont(formSpec.fontPixels));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, ButtonFaceColour);
+    palette.setColor(QPalette::Button, ButtonFaceColour);
+    setPalette(palette);
+    setAutoFillBackground(true);
+    move(formSpec.left, formSpec.top);
+    resize(formSpec.width, formSpec.height);
+
+    for (const ControlSpec& spec : FormLayout) {
+        if (spec.kind == ControlKind::Form) continue;
+        QWidget* parent = Widget(spec.parent);
+        QWidget* widget = nullptr;
+        switch (spec.kind) {
+        case ControlKind::Group:
+            widget = new QGroupBox(Text(spec.text), parent);
+            break;
+        case ControlKind::CaptionLabel:
+        case ControlKind::ValueLabel: {
+            auto* label = new QLabel(parent);
+            label->setAlignment(spec.kind == ControlKind::CaptionLabel ? Qt::AlignRight | Qt::AlignTop
+                                                                       : Qt::AlignLeft | Qt::AlignTop);
+            if (spec.click != ClickRole::None) label->installEventFilter(this);
+            widget = label;
+            break;
+        }
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(parent);
+            edit->setReadOnly(spec.readOnly);
+            if (spec.background == Background::InactiveBorder) {
+                QPalette p = edit->palette();
+                p.setColor(QPalette::Base, InactiveBorderColour);
+                edit->setPalette(p);
+            }
+            const ControlId id = spec.id;
+            connect(edit, &QLineEdit::textEdited, this, [this, id](const QString& text) {
+                form_.Control(id).text = text.toLatin1().toStdString();
+            });
+            widget = edit;
+            break;
+        }
+        case ControlKind::Button: {
+            auto* button = new QPushButton(Text(spec.text), parent);
+            if (spec.glyph != Glyph::None) button->setIcon(style()->standardIcon(GlyphPixmap(spec.glyph)));
+            button->setAutoDefault(false);
+            button->setDefault(spec.key == KeyRole::Default);
+            const ControlId id = spec.id;
+            connect(button, &QPushButton::clicked, this, [this, id] { Click(id); });
+            widget = button;
+            break;
+        }
+        case ControlKind::Form:
+            break;
+        }
+        widget->setObjectName(Text(spec.name));
+        if (spec.fontPixels != formSpec.fontPixels) widget->setFont(WindowFont(spec.fontPixels));
+        if (spec.width > 0) {
+            widget->setGeometry(spec.left, spec.top, spec.width, spec.height);
+        } else {
+            widget->move(spec.left, spec.top);
+        }
+        widget->setFocusPolicy(spec.tabOrder >= 0 && spec.kind != ControlKind::Group ? Qt::StrongFocus : Qt::NoFocus);
+        widgets_[static_cast<std::size_t>(spec.id)] = widget;
+    }
+
+    const std::vector<ControlId> order = FocusOrder();
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(Widget(order[i - 1]), Widget(order[i]));
+}
+
+void FormWindow::Sync() {
+    for (const ControlSpec& spec : FormLayout) {
+        if (spec.kind == ControlKind::Form || spec.kind == ControlKind::Group) continue;
+        const ControlState& state = form_.Control(spec.id);
+        QWidget* widget = Widget(spec.id);
+        const QString text = QString::fromLatin1(state.text.data(), static_cast<qsizetype>(state.text.size()));
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            QPalette p = label->palette();
+            p.setColor(QPalette::WindowText, FromColourValue(state.fontColour));
+            label->setPalette(p);
+            if (label->text() != text) {
+                label->setText(text);
+                if (spec.width == 0) label->adjustSize();  // value labels grow with their text
+            }
+        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            if (edit->text() != text) edit->setText(text);
+        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            button->setText(text);
+        }
+        widget->setEnabled(state.enabled);
+        widget->setVisible(state.visible);
+        if (spec.width > 0 && widget->width() != state.width) widget->resize(state.width, widget->height());
+    }
+}
+
+void FormWindow::Click(ControlId id) {
+    switch (id) {
+    case ControlId::ButtonOk: Handle([](TForm1& f) { f.ButtonOkClick(); }); break;
+    case ControlId::ButtonCancel: Handle([](TForm1& f) { f.ButtonCancelClick(); }); break;
+    case ControlId::ButtonSetDefault: Handle([](TForm1& f) { f.ButtonSetDefaultClick(); }); break;
+    default: break;
+    }
+}
+
+bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        for (const ControlSpec& spec : FormLayout) {
+            if (Widget(spec.id) != watched) continue;
+            if (spec.click == ClickRole::CopyHostName) Handle([](TForm1& f) { f.CopyHostName(); });
+            if (spec.click == ClickRole::CopyIpAddr) Handle([](TForm1& f) { f.CopyIpAddr(); });
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FormWindow::keyPressEvent(QKeyEvent* event) {
+    // Enter clicks a focused button, otherwise the default button; Esc clicks the cancel button.
+    KeyRole role = KeyRole::None;
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* focused = qobject_cast<QPushButton*>(focusWidget())) {
+            focused->click();
+            return;
+        }
+        role = KeyRole::Default;
+    } else if (event->key() == Qt::Key_Escape) {
+        role = KeyRole::Cancel;
+    }
+    if (role == KeyRole::None) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    for (const ControlSpec& spec : FormLayout) {
+        if (spec.key == role) static_cast<QPushButton*>(Widget(spec.id))->click();
+    }
+}
+
+void FormWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (framed_) return;
+    framed_ = true;
+    // The layout's size is the outer size: take the frame off the client area.
+    const ControlSpec& formSpec = Spec(ControlId::Form1);
+    const QSize frame = frameGeometry().size() - geometry().size();
+    resize(formSpec.width - frame.width(), formSpec.height - frame.height());
+}
+
+void FormWindow::RepaintNow() {
+    Sync();
+    repaint();
+}
+
+void FormWindow::Close() { close(); }
+
+void FormWindow::closeEvent(QCloseEvent* event) {
+    if (!closing_) {
+        closing_ = true;
+        form_.Run([](TForm1& f) { f.FormClose(); });
+    }
+    event->accept();
+}
+
+void FormWindow::ShowError(const std::string& text) {
+    QMessageBox box(QMessageBox::Critical, Text(ApplicationTitle),
+                    QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok, this);
+    box.exec();
+}
+
+}  // namespace corvix::qt

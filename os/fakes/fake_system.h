@@ -1,0 +1,43 @@
+// An os::System for tests: a chosen version record, WOW64 answer and clock readings.
+#pragma once
+
+#include <cstring>
+#include <vector>
+
+#include "os/system.h"
+
+namespace os::fakes {
+
+class FakeSystem : public System {
+public:
+    bool versionOk = true;
+    VersionRecord version = [] {
+        VersionRecord r;
+        r.dwPlatformId = 2;
+        r.dwMajorVersion = 6;
+        r.dwMinorVersion = 1;
+        return r;
+    }();
+    Wow64Query wow64 = Wow64Query::No;
+    SystemTime local;
+    SystemTime utc;
+    std::string modulePath = "/opt/corvix/corvix-tcpip";
+    int beeps = 0;
+    std::vector<std::uint32_t> sleeps;
+
+    bool ReadVersion(VersionRecord& record) override {
+        if (!versionOk) return false;
+        const auto size = record.dwOSVersionInfoSize;
+        record = version;
+        record.dwOSVersionInfoSize = size;
+        return true;
+    }
+    Wow64Query IsWow64Process() override { return wow64; }
+    SystemTime LocalTime() override { return local; }
+    SystemTime UtcTime() override { return utc; }
+    std::string ModulePath() override { return modulePath; }
+    void Beep() override { ++beeps; }
+    void Sleep(std::uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
+};
+
+}  // namespace os::fakes

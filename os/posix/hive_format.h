@@ -1,0 +1,46 @@
+// The text form of a POSIX registry hive: the registry editor's REGEDIT4 export format.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace os::posix {
+
+struct HiveValue {
+    std::string name;  // empty for the key's default value ("@")
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+};
+
+struct HiveKey {
+    std::string path;  // below the root, components joined by "\"; empty for the root itself
+    std::vector<HiveValue> values;
+};
+
+struct Hive {
+    std::vector<HiveKey> keys;
+};
+
+// The root every key of the file lies under.
+inline constexpr std::string_view HiveRootName = "HKEY_LOCAL_MACHINE";
+
+// Reads a whole hive; nothing when the text is not a well-formed hive of HiveRootName, so a damaged
+// file is never partly believed.
+std::optional<Hive> ParseHive(std::string_view text);
+
+// Writes the hive with CR LF line ends, as the registry editor does.
+std::string FormatHive(const Hive& hive);
+
+// Names compare without regard to ASCII case, as Windows compares key and value names.
+bool SameName(std::string_view a, std::string_view b);
+
+HiveKey* FindKey(Hive& hive, std::string_view path);
+HiveValue* FindValue(HiveKey& key, std::string_view name);
+
+// Adds the key and every missing parent; true when anything was added.
+bool EnsureKey(Hive& hive, std::string_view path);
+
+}  // namespace os::posix

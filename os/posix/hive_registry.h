@@ -1,0 +1,47 @@
+// os::Registry on POSIX, kept in one REGEDIT4 hive file per root in a directory.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "os/posix/hive_format.h"
+#include "os/registry.h"
+
+namespace os::posix {
+
+// HKEY_LOCAL_MACHINE lives in <directory>/HKEY_LOCAL_MACHINE.reg. Every change is a read-modify-write
+// under an exclusive lock on <hive>.lock, written to a temporary file and renamed over the hive, so
+// concurrent writers lose nothing and a writer that dies mid-save leaves the old or the new file.
+class HiveRegistry final : public Registry {
+public:
+    explicit HiveRegistry(std::string directory);
+
+    long CreateKey(RegKey root, const std::string& path, std::uint32_t access, RegKey& key) override;
+    long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+                    std::uint32_t* size) override;
+    long SetValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                  std::uint32_t size) override;
+    long CloseKey(RegKey key) override;
+
+    const std::string& HivePath() const { return hivePath_; }
+
+private:
+    struct OpenKey {
+        std::string path;
+        std::uint32_t access = 0;
+    };
+
+    long Load(Hive& hive, bool& exists) const;
+    bool MayWrite() const;
+    template <typename Change>
+    long Modify(Change change);
+    long WriteHive(const Hive& hive) const;
+
+    std::string directory_;
+    std::string hivePath_;
+    std::string lockPath_;
+    std::map<RegKey, OpenKey> open_;
+    RegKey nextKey_ = 1;
+};
+
+}  // namespace os::posix

@@ -1,0 +1,59 @@
+// The registry service: the four calls of RegCreateKeyExA, RegQueryValueExA, RegSetValueExA, RegCloseKey.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace os {
+
+// A key handle (HKEY): a predefined root or a key opened by CreateKey.
+using RegKey = std::uintptr_t;
+
+inline constexpr RegKey HkeyLocalMachine = 0x80000002;
+
+// Access masks.
+inline constexpr std::uint32_t KeyQueryValue = 0x0001;
+inline constexpr std::uint32_t KeySetValue = 0x0002;
+inline constexpr std::uint32_t KeyAllAccess = 0xF003F;
+
+// Value types.
+inline constexpr std::uint32_t RegNone = 0;
+inline constexpr std::uint32_t RegSz = 1;
+inline constexpr std::uint32_t RegExpandSz = 2;
+inline constexpr std::uint32_t RegBinary = 3;
+inline constexpr std::uint32_t RegDword = 4;
+
+// Windows error codes the calls answer with.
+inline constexpr long ErrorSuccess = 0;
+inline constexpr long ErrorFileNotFound = 2;
+inline constexpr long ErrorAccessDenied = 5;
+inline constexpr long ErrorInvalidHandle = 6;
+inline constexpr long ErrorInvalidParameter = 87;
+inline constexpr long ErrorMoreData = 234;
+inline constexpr long ErrorBadDb = 1009;
+inline constexpr long ErrorRegistryIoFailed = 1016;
+inline constexpr long ErrorTimeout = 1460;
+
+class Registry {
+public:
+    virtual ~Registry() = default;
+
+    // Opens `path` below `root`, creating it and its missing parents (non-volatile, no class, default
+    // security). A leading backslash means "from the root". `key` receives the handle on success.
+    virtual long CreateKey(RegKey root, const std::string& path, std::uint32_t access, RegKey& key) = 0;
+
+    // With `data` null: the value's type and size. With a buffer of `*size` bytes: its data, or
+    // ErrorMoreData (and the needed size) when it does not fit. `type` may be null.
+    virtual long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+                            std::uint32_t* size) = 0;
+
+    virtual long SetValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                          std::uint32_t size) = 0;
+
+    virtual long CloseKey(RegKey key) = 0;
+};
+
+// The machine's registry: the real one on Windows, the hive files on POSIX.
+Registry& RealRegistry();
+
+}  // namespace os

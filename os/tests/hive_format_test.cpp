@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include "os/posix/hive_format.h"
+#include "os/registry.h"
+
+namespace {
+
+using os::posix::FormatHive;
+using os::posix::Hive;
+using os::posix::HiveValue;
+using os::posix::ParseHive;
+
+std::vector<std::uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+
+TEST(HiveFormat, EveryValueTypeSurvivesARoundTrip) {
+    Hive hive;
+    hive.keys.push_back({"Software", {}});
+    std::vector<std::uint8_t> longBinary;
+    for (int i = 0; i < 300; ++i) longBinary.push_back(static_cast<std::uint8_t>(i));
+    hive.keys.push_back({"Software\\Qor",
+                         {
+                             HiveValue{"Text", os::RegSz, Bytes(std::string("a \"quoted\" C:\\path\xe9") + '\0')},
+                             HiveValue{"Empty", os::RegSz, {0}},
+                             HiveValue{"", os::RegSz, Bytes(std::string_view("default\0", 8))},
+                             HiveValue{"Expand", os::RegExpandSz, Bytes(std::string_view("%TEMP%\\x\0", 9))},
+                             HiveValue{"Port", os::RegDword, {0xEA, 0, 0, 0}},
+                             HiveValue{"ShortDword", os::RegDword, {1, 2}},
+                             HiveValue{"Binary", os::RegBinary, longBinary},
+                             HiveValue{"NoBytes", os::RegBinary, {}},
+                             HiveValue{"Multi", 7, Bytes(std::string_view("a\0b\0\0", 5))},
+                             HiveValue{"Unterminated", os::RegSz, Bytes("abc")},
+                             HiveValue{"TwoLines", os::RegSz, Bytes(std::string_view("a\r\nb\0", 5))},
+                             HiveValue{"QWord", 11, {1, 2, 3, 4, 5, 6, 7, 8}},
+                         }});
+    const std::string text = FormatHive(hive);
+    const auto parsed = ParseHive(text);
+    ASSERT_TRUE(parsed) << text;
+    ASSERT_EQ(parsed->keys.size(), 2u);
+    EXPECT_EQ(parsed->keys[1].path, "Software\\Qor");
+    const auto& values = parsed->keys[1].values;
+    ASSERT_EQ(values.size(), hive.keys[1].values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(values[i].name, hive.keys[1].values[i].name);
+        EXPECT_EQ(values[i].type, hive.keys[1].values[i].type) << values[i].name;
+        EXPECT_EQ(values[i].data, hive.keys[1].values[i].data) << values[i].name;
+    }
+    // The editor's own forms, line ends and line lengths.
+    EXPECT_EQ(text.rfind("REGEDIT4\r\n", 0), 0u);
+    EXPECT_NE(text.find("\"Text\"=\"a \\\"quoted\\\" C:\\\\path\xe9\"\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\"Port\"=dword:000000ea\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\"Expand\"=hex(2):25,54,45,4d,50,25,5c,78,00\r\n"), std::string::npos);
+    EXPECT_NE(text.find("@=\"default\"\r\n"), std::string::npos);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos);
+        EXPECT_LE(end - start, 80u) << text.substr(start, end - start);
+        start = end + 2;
+    }
+}
+
+TEST(HiveFormat, ReadsWhatTheEditorWrites) {
+    const std::string text =
+        "REGEDIT4\n\n"
+        "; exported by hand\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Qor\\Corvix\\TcpIp]\n"
+        "\"HostName\"=hex(2):25,54,45,4d,50,\\\n"
+        "  25,5c,78,00\n"
+        "\"HostPort\"=DWORD:000004D2\n"
+        "\n"
+        "[hkey_local_machine\\software\\qor\\corvix\\tcpip]\n"
+        "\"hostport\"=dword:000000ea\n";
+    const auto hive = ParseHive(text);
+    ASSERT_TRUE(hive);
+    ASSERT_EQ(hive->keys.size(), 1u);
+    EXPECT_EQ(hive->keys[0].path, "SOFTWARE\\Qor\\Corvix\\TcpIp");  // the case first written is kept
+    ASSERT_EQ(hive->keys[0].values.size(), 2u);
+    EXPECT_EQ(hive->keys[0].values[0].type, os::RegExpandSz);
+    EXPECT_EQ(hive->keys[0].values[0].data, Bytes(std::string_view("%TEMP%\\x\0", 9)));
+    EXPECT_EQ(hive->keys[0].values[1].name, "HostPort");
+    EXPECT_EQ(hive->keys[0].values[1].data, (std::vector<std::uint8_t>{0xEA, 0, 0, 0}));
+}
+
+TEST(HiveFormat, CrLfAndLfReadAlike) {
+    const std::string lf = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A]\n\"v\"=\"x\"\n";
+    std::string crlf;
+    for (char c : lf) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    const auto a = ParseHive(lf);
+    const auto b = ParseHive(crlf);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(FormatHive(*a), FormatHive(*b));
+}
+
+struct DamagedRow {
+    const char* name;
+    const char* text;
+};
+
+void PrintTo(const DamagedRow& row, std::ostream* out) { *out << row.name; }
+
+class DamagedHive : public testing::TestWithParam<DamagedRow> {};
+
+TEST_P(DamagedHive, IsRefusedWhole) { EXPECT_FALSE(ParseHive(GetParam().text)) << GetParam().text; }
+
+const DamagedRow DamagedRows[] = {
+    {"Empty", ""},
+    {"NoHeader", "[HKEY_LOCAL_MACHINE\\A]\n"},
+    {"WrongHeader", "Windows Registry Editor Version 5.00\n"},
+    {"ValueBeforeKey", "REGEDIT4\n\"v\"=\"x\"\n"},
+    {"OtherRoot", "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n"},
+    {"RootPrefixOnly", "REGEDIT4\n[HKEY_LOCAL_MACHINEX\\A]\n"},
+    {"UnclosedKey", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A\n"},
+    {"EmptyComponent", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A\\\\B]\n"},
+    {"DeletedKey", "REGEDIT4\n[-HKEY_LOCAL_MACHINE\\A]\n"},
+    {"DeletedValue", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"v\"=-\n"},
+    {"UnclosedString", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"v\"=\"x\n"},
+    {"TextAfterString", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"v\"=\"x\"y\n"},
+    {"BadEscape", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"v\"=\"\\n\"\n"},
+    {"ShortDword", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"v\"=dword:ea\n"},
+    {"BadHexDigit", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"v\"=hex:0g\n"},
+    {"TruncatedContinuation", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"v\"=hex:01,\\\n"},
+    {"TrailingComma", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"v\"=hex:01,\n"},
+    {"UnknownData", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"v\"=qword:1\n"},
+    {"NoEquals", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"v\" \"x\"\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, DamagedHive, testing::ValuesIn(DamagedRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "os/posix/hive_format.h"
+#include "os/posix/hive_registry.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using os::posix::HiveRegistry;
+
+class HiveRegistryTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "corvix-hive-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        fs::permissions(dir_, fs::perms(0755));
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string HivePath() const { return (dir_ / "HKEY_LOCAL_MACHINE.reg").string(); }
+
+    std::string ReadHive() const {
+        std::ifstream in(HivePath(), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    void WriteHive(const std::string& text) const { std::ofstream(HivePath(), std::ios::binary) << text; }
+
+    static long SetDword(os::Registry& r, const std::string& path, const std::string& name, std::uint32_t v) {
+        os::RegKey key = 0;
+        if (const long e = r.CreateKey(os::HkeyLocalMachine, path, os::KeyAllAccess, key)) return e;
+        const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                                       static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+        const long e = r.SetValue(key, name, os::RegDword, bytes, 4);
+        r.CloseKey(key);
+        return e;
+    }
+
+    // Runs `body` in a child process and gives its exit status; the child never returns into the tests.
+    static int InChild(const std::function<int()>& body) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            int code = 253;
+            try {
+                code = body();
+            } catch (...) {
+            }
+            _exit(code);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+    }
+
+    // In a child that is not root (root passes every permission check), so file modes take effect.
+    static int AsUnprivileged(const std::function<int()>& body) {
+        const bool root = geteuid() == 0;
+        return InChild([&] {
+            if (root && (setgid(65534) != 0 || setuid(65534) != 0)) return 254;
+            return body();
+        });
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(HiveRegistryTest, CreatesKeyWithParentsInANewHive) {
+    HiveRegistry registry(dir_.string());
+    os::RegKey key = 0;
+    ASSERT_EQ(registry.CreateKey(os::HkeyLocalMachine, "\\Software\\Qor\\Corvix\\TcpIp", os::KeyQueryValue, key), 0);
+    const auto hive = os::posix::ParseHive(ReadHive());
+    ASSERT_TRUE(hive);
+    ASSERT_EQ(hive->keys.size(), 4u);
+    EXPECT_EQ(hive->keys[0].path, "Software");
+    EXPECT_EQ(hive->keys[3].path, "Software\\Qor\\Corvix\\TcpIp");
+    EXPECT_EQ(fs::status(HivePath()).permissions(), fs::perms(0644));
+    EXPECT_EQ(registry.CloseKey(key), 0);
+    EXPECT_EQ(registry.CloseKey(key), os::ErrorInvalidHandle);
+}
+
+TEST_F(HiveRegistryTest, QueryFollowsWindowsContract) {
+    HiveRegistry registry(dir_.string());
+    os::RegKey key = 0;
+    ASSERT_EQ(registry.CreateKey(os::HkeyLocalMachine, "Software\\Qor", os::KeyAllAccess, key), 0);
+    const std::uint8_t text[] = "12345";
+    ASSERT_EQ(registry.SetValue(key, "Text", os::RegSz, text, sizeof text), 0);
+
+    std::uint32_t type = 0, size = 0;
+    EXPECT_EQ(registry.QueryValue(key, "TEXT", &type, nullptr, &size), 0);  // names ignore case
+    EXPECT_EQ(type, os::RegSz);
+    EXPECT_EQ(size, 6u);
+    std::uint8_t small[4] = {};
+    size = sizeof small;
+    EXPECT_EQ(registry.QueryValue(key, "Text", &type, small, &size), os::ErrorMoreData);
+    EXPECT_EQ(size, 6u);
+    std::uint8_t big[16] = {};
+    size = sizeof big;
+    EXPECT_EQ(registry.QueryValue(key, "Text", &type, big, &size), 0);
+    EXPECT_STREQ(reinterpret_cast<char*>(big), "12345");
+    EXPECT_EQ(registry.QueryValue(key, "Missing", &type, nullptr, &size), os::ErrorFileNotFound);
+
+    os::RegKey readOnly = 0;
+    ASSERT_EQ(registry.CreateKey(os::HkeyLocalMachine, "SOFTWARE\\QOR", os::KeyQueryValue, readOnly), 0);
+    EXPECT_EQ(registry.SetValue(readOnly, "Text", os::RegSz, text, sizeof text), os::ErrorAccessDenied);
+}
+
+TEST_F(HiveRegistryTest, SaveKeepsOtherProgramsAndChangesOnlyWhatItSets) {
+    WriteHive("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor]\r\n\"Blob\"=hex:de,ad,be,ef\r\n"
+              "\"Path\"=\"C:\\\\Vendor\"\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\TcpIp]\r\n"
+              "\"HostPort\"=dword:000004d2\r\n");
+    HiveRegistry registry(dir_.string());
+    ASSERT_EQ(SetDword(registry, "\\software\\qor\\corvix\\tcpip", "hostport", 234), 0);
+    const std::string text = ReadHive();
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\Vendor]\r\n\"Blob\"=hex:de,ad,be,ef\r\n"
+                        "\"Path\"=\"C:\\\\Vendor\"\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\TcpIp]\r\n\"HostPort\"=dword:000000ea\r\n"),
+              std::string::npos)
+        << text;
+}
+
+TEST_F(HiveRegistryTest, ASetThatChangesNothingLeavesTheFileAlone) {
+    HiveRegistry registry(dir_.string());
+    ASSERT_EQ(SetDword(registry, "Software\\Qor", "Port", 234), 0);
+    struct stat first {};
+    stat(HivePath().c_str(), &first);
+    ASSERT_EQ(SetDword(registry, "Software\\Qor", "Port", 234), 0);
+    struct stat second {};
+    stat(HivePath().c_str(), &second);
+    EXPECT_EQ(first.st_ino, second.st_ino);
+    ASSERT_EQ(SetDword(registry, "Software\\Qor", "Port", 235), 0);
+    stat(HivePath().c_str(), &second);
+    EXPECT_NE(first.st_ino, second.st_ino);
+}
+
+TEST_F(HiveRegistryTest, DamagedHiveIsNeverOpenedNorOverwritten) {
+    const std::string damaged = "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software\\Qor]\r\n\"HostPort\"=dword:zz\r\n";
+    WriteHive(damaged);
+    HiveRegistry registry(dir_.string());
+    os::RegKey key = 0;
+    EXPECT_EQ(registry.CreateKey(os::HkeyLocalMachine, "Software\\Qor", os::KeyQueryValue, key), os::ErrorBadDb);
+    EXPECT_EQ(registry.CreateKey(os::HkeyLocalMachine, "Software\\New", os::KeyAllAccess, key), os::ErrorBadDb);
+    EXPECT_EQ(ReadHive(), damaged);
+}
+
+TEST_F(HiveRegistryTest, KeepsTheHiveModeOnSave) {
+    HiveRegistry registry(dir_.string());
+    ASSERT_EQ(SetDword(registry, "Software\\Qor", "A", 1), 0);
+    fs::permissions(HivePath(), fs::perms(0640));
+    ASSERT_EQ(SetDword(registry, "Software\\Qor", "A", 2), 0);
+    EXPECT_EQ(fs::status(HivePath()).permissions(), fs::perms(0640));
+}
+
+TEST_F(HiveRegistryTest, FileModesDecideAccess) {
+    {
+        HiveRegistry registry(dir_.string());
+        ASSERT_EQ(SetDword(registry, "Software\\Qor", "A", 1), 0);
+    }
+    // Readable by all, writable by the owner (root, or this user) only.
+    if (geteuid() != 0) fs::permissions(HivePath(), fs::perms(0444));
+    const int readOnly = AsUnprivileged([&] {
+        HiveRegistry registry(dir_.string());
+        os::RegKey key = 0;
+        if (registry.CreateKey(os::HkeyLocalMachine, "Software\\Qor", os::KeyQueryValue, key) != 0) return 1;
+        if (registry.CreateKey(os::HkeyLocalMachine, "Software\\Qor", os::KeyAllAccess, key) != 5) return 2;
+        if (registry.CreateKey(os::HkeyLocalMachine, "Software\\Missing", os::KeyQueryValue, key) != 5) return 3;
+        return 0;
+    });
+    EXPECT_EQ(readOnly, 0);
+    fs::permissions(HivePath(), fs::perms(0600));
+    const int unreadable = AsUnprivileged([&] {
+        HiveRegistry registry(dir_.string());
+        os::RegKey key = 0;
+        return registry.CreateKey(os::HkeyLocalMachine, "Software\\Qor", os::KeyQueryValue, key) == 5 ? 0 : 1;
+    });
+    if (geteuid() == 0) {
+        EXPECT_EQ(unreadable, 0);
+    }
+}
+
+TEST_F(HiveRegistryTest, ConcurrentWritersLoseNothing) {
+    constexpr int Writers = 8;
+    constexpr int Rounds = 10;
+    std::vector<pid_t> children;
+    for (int w = 0; w < Writers; ++w) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            HiveRegistry registry(dir_.string());
+            for (int r = 1; r <= Rounds; ++r) {
+                if (SetDword(registry, "Software\\Qor", "Writer" + std::to_string(w), r) != 0) _exit(1);
+            }
+            _exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    HiveRegistry registry(dir_.string());
+    os::RegKey key = 0;
+    ASSERT_EQ(registry.CreateKey(os::HkeyLocalMachine, "Software\\Qor", os::KeyQueryValue, key), 0);
+    for (int w = 0; w < Writers; ++w) {
+        std::uint8_t data[4] = {};
+        std::uint32_t size = 4, type = 0;
+        ASSERT_EQ(registry.QueryValue(key, "Writer" + std::to_string(w), &type, data, &size), 0) << w;
+        EXPECT_EQ(data[0], Rounds) << w;
+    }
+}
+
+TEST_F(HiveRegistryTest, WriterKilledMidSaveLeavesAWholeHive) {
+    HiveRegistry registry(dir_.string());
+    ASSERT_EQ(SetDword(registry, "Software\\Keep", "Value", 7), 0);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            HiveRegistry writer(dir_.string());
+            os::RegKey key = 0;
+            writer.CreateKey(os::HkeyLocalMachine, "Software\\Busy", os::KeyAllAccess, key);
+            std::vector<std::uint8_t> blob(200000);
+            for (std::uint32_t i = 0;; ++i) {
+                std::fill(blob.begin(), blob.end(), static_cast<std::uint8_t>(i));
+                writer.SetValue(key, "Blob", os::RegBinary, blob.data(), static_cast<std::uint32_t>(blob.size()));
+            }
+        }
+        usleep(static_cast<useconds_t>(20000 + attempt * 3000));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        const auto hive = os::posix::ParseHive(ReadHive());
+        ASSERT_TRUE(hive) << "attempt " << attempt;
+        os::posix::Hive copy = *hive;
+        ASSERT_NE(os::posix::FindKey(copy, "Software\\Keep"), nullptr);
+    }
+    // The lock died with its holder: a new writer gets in at once.
+    EXPECT_EQ(SetDword(registry, "Software\\Keep", "Value", 8), 0);
+}
+
+}  // namespace

@@ -1,0 +1,107 @@
+// The record file object between processes: share modes and concurrent appends. The executable
+// starts copies of itself as the other processes; its own main tells a child run from a test run.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "os/system.h"
+#include "support/qor_file.h"
+#include "support/tests/qor_file_testing.h"
+
+namespace qor {
+namespace {
+
+using filetest::GetFile;
+using filetest::PutFile;
+using filetest::TempDir;
+
+constexpr int Appenders = 6;
+constexpr int EntriesPerAppender = 400;
+
+// Both command shells take a word without blanks as it is; the scratch and build paths have none.
+std::string Word(const std::string& text) {
+    return text.find(' ') == std::string::npos ? text : "\"" + text + "\"";
+}
+
+int RunSelf(const std::string& arguments) {
+    return std::system((Word(os::RealSystem().ModulePath()) + " " + arguments).c_str());
+}
+
+// One entry as the error log writes them: whole, so a lost or torn append shows.
+std::string Entry(int appender, int index) {
+    std::string text = "appender " + std::to_string(appender) + " entry " + std::to_string(index) + " ";
+    text.resize(60, '.');
+    return text + "\r\n";
+}
+
+int ShareChild(const std::string& name, const std::string& resultName) {
+    PutFile(resultName, filetest::SecondOpenRow(name));
+    return 0;
+}
+
+int AppendChild(const std::string& name, int appender) {
+    int failures = 0;
+    for (int index = 0; index < EntriesPerAppender; ++index) {
+        const std::string entry = Entry(appender, index);
+        TQorFile file(name, 1);
+        file.OpenMode = 65;
+        file.Open(3);
+        file.WriteEndBlock(entry.data(), static_cast<std::int32_t>(entry.size()));
+        if (!file.IsOk()) ++failures;
+        file.Close();
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+TEST(QorFileProcesses, ShareModesHoldAcrossProcesses) {
+    const TempDir dir;
+    const std::string name = dir / "shared.dat";
+    const std::string result = dir / "row.txt";
+    filetest::CheckShareTable(name, [&] {
+        PutFile(result, "");
+        EXPECT_EQ(RunSelf("--share-child " + Word(name) + " " + Word(result)), 0);
+        return GetFile(result);
+    });
+}
+
+TEST(QorFileProcesses, ConcurrentAppendersLoseNothing) {
+    const TempDir dir;
+    const std::string name = dir / "appended.log";
+    std::vector<int> exits(Appenders, -1);
+    {
+        std::vector<std::thread> children;
+        for (int appender = 0; appender < Appenders; ++appender) {
+            children.emplace_back([&, appender] {
+                exits[appender] = RunSelf("--append-child " + Word(name) + " " + std::to_string(appender));
+            });
+        }
+        for (auto& child : children) child.join();
+    }
+    for (int appender = 0; appender < Appenders; ++appender) EXPECT_EQ(exits[appender], 0) << appender;
+
+    const std::string log = GetFile(name);
+    const std::size_t entrySize = Entry(0, 0).size();
+    EXPECT_EQ(log.size(), entrySize * Appenders * EntriesPerAppender);
+    std::map<std::string, int> seen;
+    for (std::size_t at = 0; at + entrySize <= log.size(); at += entrySize) ++seen[log.substr(at, entrySize)];
+    int lost = 0;
+    for (int appender = 0; appender < Appenders; ++appender) {
+        for (int index = 0; index < EntriesPerAppender; ++index) lost += seen[Entry(appender, index)] == 1 ? 0 : 1;
+    }
+    EXPECT_EQ(lost, 0) << "entries missing, torn or written twice";
+}
+
+}  // namespace
+}  // namespace qor
+
+int main(int argc, char** argv) {
+    const std::string role = argc > 1 ? argv[1] : "";
+    if (role == "--share-child" && argc == 4) return qor::ShareChild(argv[2], argv[3]);
+    if (role == "--append-child" && argc == 4) return qor::AppendChild(argv[2], std::atoi(argv[3]));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,128 @@
+// Helpers for the record file tests: a scratch directory per test, whole-file reads and writes,
+// and the share-mode table that both the in-process and the cross-process tests check.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "os/files.h"
+#include "support/qor_file.h"
+
+namespace qor::filetest {
+
+class TempDir {
+public:
+    TempDir() {
+        std::random_device random;
+        const std::string leaf = "qor_file_" + std::to_string(random()) + "_" + std::to_string(random());
+        path_ = std::filesystem::temp_directory_path() / leaf;
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The full name of `leaf` inside the directory, in the platform's own spelling.
+    std::string operator/(const std::string& leaf) const {
+        return os::RealFiles().FullPath(path_.string() + os::PathSeparator() + leaf);
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline void PutFile(const std::string& name, const std::string& bytes) {
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+inline std::string GetFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A file object that keeps every message its error hook receives.
+class RecordingFile : public TQorFile {
+public:
+    using TQorFile::TQorFile;
+    void ReportError(const std::string& message) override { messages.push_back(message); }
+    std::vector<std::string> messages;
+};
+
+// The nine ways of opening that the share table crosses: access (read, write, both) and sharing
+// (16 none, 32 read, 48 read and write), as OpenMode values.
+struct ShareCase {
+    const char* name;
+    std::int32_t openMode;
+};
+inline constexpr std::array<ShareCase, 9> ShareCases = {{
+    {"Read/none", 0 | 16},
+    {"Read/read", 0 | 32},
+    {"Read/both", 0 | 48},
+    {"Write/none", 1 | 16},
+    {"Write/read", 1 | 32},
+    {"Write/both", 1 | 48},
+    {"ReadWrite/none", 2 | 16},
+    {"ReadWrite/read", 2 | 32},
+    {"ReadWrite/both", 2 | 48},
+}};
+
+// Row: the first opener, holding the file. Column (in ShareCases order): the second opener.
+// 'Y' opens, '-' fails with "Sharing violation". Windows' own answers.
+inline constexpr std::array<const char*, 9> ShareTable = {
+    "---------",  // Read/none
+    "-YY------",  // Read/read
+    "-YY-YY-YY",  // Read/both
+    "---------",  // Write/none
+    "--Y------",  // Write/read
+    "--Y--Y--Y",  // Write/both
+    "---------",  // ReadWrite/none
+    "--Y------",  // ReadWrite/read
+    "--Y--Y--Y",  // ReadWrite/both
+};
+
+// Tries every second opener against a file someone already holds: one 'Y' or '-' per case, or the
+// unexpected error code in brackets.
+inline std::string SecondOpenRow(const std::string& name) {
+    std::string row;
+    for (const auto& second : ShareCases) {
+        TQorFile file(name, 1);
+        file.OpenMode = second.openMode;
+        if (file.Open(0)) {
+            row += 'Y';
+        } else if (file.LastError == static_cast<std::int32_t>(os::Files::ErrorSharingViolation)) {
+            row += '-';
+        } else {
+            row += '[';
+            row += std::to_string(file.LastError);
+            row += ']';
+        }
+    }
+    return row;
+}
+
+// For each way of opening, holds `name` open that way and compares what `secondRow` finds with the table.
+template <typename SecondRow>
+void CheckShareTable(const std::string& name, SecondRow secondRow) {
+    PutFile(name, "data");
+    for (std::size_t row = 0; row < ShareCases.size(); ++row) {
+        SCOPED_TRACE(ShareCases[row].name);
+        TQorFile holder(name, 1);
+        holder.OpenMode = ShareCases[row].openMode;
+        ASSERT_TRUE(holder.Open(0));
+        EXPECT_EQ(secondRow(), ShareTable[row]);
+    }
+}
+
+}  // namespace qor::filetest

@@ -203,19 +203,27 @@ HiveValue* FindValue(HiveKey& key, std::string_view name) {
     return nullptr;
 }
 
-bool EnsureKey(Hive& hive, std::string_view path) {
-    bool added = false;
-    std::size_t end = 0;
-    while (true) {
-        end = path.find('\\', end);
-        const std::string_view prefix = path.substr(0, end);
-        if (!FindKey(hive, prefix)) {
-            hive.keys.push_back(HiveKey{std::string(prefix), {}});
-            added = true;
+bool KeyExists(const Hive& hive, std::string_view path) {
+    for (const auto& key : hive.keys) {
+        // A key's section implies its parents, as the registry editor reads such a file.
+        if (key.path.size() >= path.size() && SameName(std::string_view(key.path).substr(0, path.size()), path) &&
+            (key.path.size() == path.size() || key.path[path.size()] == '\\')) {
+            return true;
         }
-        if (end == std::string_view::npos) return added;
+    }
+    return false;
+}
+
+bool EnsureKey(Hive& hive, std::string_view path) {
+    if (FindKey(hive, path)) return false;
+    std::size_t end = 0;
+    while ((end = path.find('\\', end)) != std::string_view::npos) {
+        const std::string_view parent = path.substr(0, end);
+        if (!KeyExists(hive, parent)) hive.keys.push_back(HiveKey{std::string(parent), {}});
         ++end;
     }
+    hive.keys.push_back(HiveKey{std::string(path), {}});
+    return true;
 }
 
 std::optional<Hive> ParseHive(std::string_view text) {

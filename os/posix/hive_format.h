@@ -40,7 +40,10 @@ bool SameName(std::string_view a, std::string_view b);
 HiveKey* FindKey(Hive& hive, std::string_view path);
 HiveValue* FindValue(HiveKey& key, std::string_view name);
 
-// Adds the key and every missing parent; true when anything was added.
+// Whether the key has a section of its own or is the parent of one.
+bool KeyExists(const Hive& hive, std::string_view path);
+
+// Adds a section for the key and for every parent not already there; true when anything was added.
 bool EnsureKey(Hive& hive, std::string_view path);
 
 }  // namespace os::posix

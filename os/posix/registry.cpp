@@ -214,7 +214,7 @@ long HiveRegistry::CreateKey(RegKey root, const std::string& path, std::uint32_t
     bool exists = false;
     if (const long loaded = Load(hive, exists); loaded != ErrorSuccess) return loaded;
     const bool wantsWrite = (access & ~ReadRights) != 0;
-    const bool present = exists && (full.empty() || FindKey(hive, full));
+    const bool present = exists && (full.empty() || KeyExists(hive, full));
     if ((wantsWrite || !present) && !MayWrite()) return ErrorAccessDenied;
     if (!present) {
         if (const long made = Modify([&](Hive& h) { return EnsureKey(h, full); }); made != ErrorSuccess) {
@@ -235,10 +235,10 @@ long HiveRegistry::QueryValue(RegKey key, const std::string& name, std::uint32_t
     Hive hive;
     bool exists = false;
     if (const long loaded = Load(hive, exists); loaded != ErrorSuccess) return loaded;
-    HiveKey* found = exists ? FindKey(hive, it->second.path) : nullptr;
     constexpr long ErrorKeyDeleted = 1018;
-    if (!found) return ErrorKeyDeleted;
-    const HiveValue* value = FindValue(*found, name);
+    if (!exists || !KeyExists(hive, it->second.path)) return ErrorKeyDeleted;
+    HiveKey* found = FindKey(hive, it->second.path);
+    const HiveValue* value = found ? FindValue(*found, name) : nullptr;
     if (!value) return ErrorFileNotFound;
     if (type) *type = value->type;
     const auto needed = static_cast<std::uint32_t>(value->data.size());

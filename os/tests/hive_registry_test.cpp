@@ -123,14 +123,15 @@ TEST_F(HiveRegistryTest, SaveKeepsOtherProgramsAndChangesOnlyWhatItSets) {
               "\"HostPort\"=dword:000004d2\r\n");
     HiveRegistry registry(dir_.string());
     ASSERT_EQ(SetDword(registry, "\\software\\qor\\corvix\\tcpip", "hostport", 234), 0);
-    const std::string text = ReadHive();
-    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\Vendor]\r\n\"Blob\"=hex:de,ad,be,ef\r\n"
-                        "\"Path\"=\"C:\\\\Vendor\"\r\n"),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\TcpIp]\r\n\"HostPort\"=dword:000000ea\r\n"),
-              std::string::npos)
-        << text;
+    // Only the value changed: no sections added for the implied parents, names keep their case.
+    EXPECT_EQ(ReadHive(),
+              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor]\r\n\"Blob\"=hex:de,ad,be,ef\r\n"
+              "\"Path\"=\"C:\\\\Vendor\"\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\TcpIp]\r\n"
+              "\"HostPort\"=dword:000000ea\r\n\r\n");
+    // A key implied by a deeper one opens without being created.
+    os::RegKey key = 0;
+    ASSERT_EQ(registry.CreateKey(os::HkeyLocalMachine, "Software\\Qor", os::KeyQueryValue, key), 0);
+    EXPECT_EQ(ReadHive().find("[HKEY_LOCAL_MACHINE\\Software\\Qor]"), std::string::npos);
 }
 
 TEST_F(HiveRegistryTest, ASetThatChangesNothingLeavesTheFileAlone) {

@@ -9,7 +9,7 @@ std::optional<int> ModuleRunner::StartUp() {
         const ModuleStep& step = steps_[started_];
         try {
             if (step.startUp) step.startUp();
-        } catch (const Halt& halt) {
+        } catch (const qor::Halt& halt) {
             ShutDown();
             return halt.exitCode;
         }

@@ -5,17 +5,14 @@
 #include <span>
 #include <string_view>
 
+#include "support/halt.h"
+
 namespace corvix {
 
 struct ModuleStep {
     std::string_view module;
     void (*startUp)();   // null: nothing to do at start-up
     void (*shutDown)();  // null: nothing to undo
-};
-
-// Raised by a start-up step to end the process in order with an exit code.
-struct Halt {
-    int exitCode;
 };
 
 // Runs each start-up step once, in order; shut-down steps run once each, in reverse, for exactly the

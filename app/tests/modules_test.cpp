@@ -20,7 +20,7 @@ void Down() {
 }
 void HaltWithOne() {
     trace.push_back("halt");
-    throw corvix::Halt{1};
+    throw qor::Halt{1};
 }
 
 TEST(ModuleRunner, StartsInOrderAndStopsInReverseOnce) {

@@ -8,6 +8,20 @@
 
 namespace os::fakes {
 
+// A clock reading for tests.
+inline SystemTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
+                     int milliseconds = 0) {
+    SystemTime t;
+    t.wYear = static_cast<std::uint16_t>(year);
+    t.wMonth = static_cast<std::uint16_t>(month);
+    t.wDay = static_cast<std::uint16_t>(day);
+    t.wHour = static_cast<std::uint16_t>(hour);
+    t.wMinute = static_cast<std::uint16_t>(minute);
+    t.wSecond = static_cast<std::uint16_t>(second);
+    t.wMilliseconds = static_cast<std::uint16_t>(milliseconds);
+    return t;
+}
+
 class FakeSystem : public System {
 public:
     bool versionOk = true;

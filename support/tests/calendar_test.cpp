@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "os/fakes/fake_system.h"
+
 namespace {
 
 using namespace std::chrono;
@@ -282,17 +284,7 @@ public:
     MOCK_METHOD(void, Sleep, (std::uint32_t), (override));
 };
 
-os::SystemTime Local(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-    os::SystemTime t;
-    t.wYear = static_cast<std::uint16_t>(y);
-    t.wMonth = static_cast<std::uint16_t>(mo);
-    t.wDay = static_cast<std::uint16_t>(d);
-    t.wHour = static_cast<std::uint16_t>(h);
-    t.wMinute = static_cast<std::uint16_t>(mi);
-    t.wSecond = static_cast<std::uint16_t>(s);
-    t.wMilliseconds = static_cast<std::uint16_t>(ms);
-    return t;
-}
+using os::fakes::At;
 
 TEST_F(CalendarTest, TodayDayNumberCountsLocalDaysKeptTo16Bits) {
     struct Row {
@@ -302,14 +294,14 @@ TEST_F(CalendarTest, TodayDayNumberCountsLocalDaysKeptTo16Bits) {
         const char* text;
     };
     const Row rows[] = {
-        {"1 January 1901 is no date", Local(1901, 1, 1, 12), 0, "Geen datum"},
-        {"2 January 1901", Local(1901, 1, 2), 1, "02-01-1901"},
-        {"leap day 2024", Local(2024, 2, 29, 23, 59, 59), 44984, "29-02-2024"},
-        {"Sunday 6 December 2026", Local(2026, 12, 6), DayOf(2026y / December / 6), "06-12-2026"},
-        {"31 December 2075", Local(2075, 12, 31), 63917, "31-12-2075"},
-        {"1 January 2076", Local(2076, 1, 1), 63918, "Geen datum"},
-        {"6 June 2080 wraps to 0", Local(2080, 6, 6), 0, "Geen datum"},
-        {"7 June 2080 reads as 1901", Local(2080, 6, 7), 1, "02-01-1901"},
+        {"1 January 1901 is no date", At(1901, 1, 1, 12), 0, "Geen datum"},
+        {"2 January 1901", At(1901, 1, 2), 1, "02-01-1901"},
+        {"leap day 2024", At(2024, 2, 29, 23, 59, 59), 44984, "29-02-2024"},
+        {"Sunday 6 December 2026", At(2026, 12, 6), DayOf(2026y / December / 6), "06-12-2026"},
+        {"31 December 2075", At(2075, 12, 31), 63917, "31-12-2075"},
+        {"1 January 2076", At(2076, 1, 1), 63918, "Geen datum"},
+        {"6 June 2080 wraps to 0", At(2080, 6, 6), 0, "Geen datum"},
+        {"7 June 2080 reads as 1901", At(2080, 6, 7), 1, "02-01-1901"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -327,10 +319,10 @@ TEST_F(CalendarTest, NowTimeUnitsDropsOddSecondsAndMilliseconds) {
         qor::TimeUnits units;
     };
     const Row rows[] = {
-        {Local(2026, 12, 6, 0, 0, 0), 0},
-        {Local(2026, 12, 6, 0, 0, 1, 999), 0},
-        {Local(2026, 12, 6, 13, 7, 7, 500), 23613},
-        {Local(2026, 12, 6, 23, 59, 59, 999), 43199},
+        {At(2026, 12, 6, 0, 0, 0), 0},
+        {At(2026, 12, 6, 0, 0, 1, 999), 0},
+        {At(2026, 12, 6, 13, 7, 7, 500), 23613},
+        {At(2026, 12, 6, 23, 59, 59, 999), 43199},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.units);

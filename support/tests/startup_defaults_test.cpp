@@ -10,15 +10,7 @@
 
 namespace {
 
-os::SystemTime At(int year, int month, int day, int hour, int minute) {
-    os::SystemTime t;
-    t.wYear = static_cast<std::uint16_t>(year);
-    t.wMonth = static_cast<std::uint16_t>(month);
-    t.wDay = static_cast<std::uint16_t>(day);
-    t.wHour = static_cast<std::uint16_t>(hour);
-    t.wMinute = static_cast<std::uint16_t>(minute);
-    return t;
-}
+using os::fakes::At;
 
 struct OffsetRow {
     const char* name;

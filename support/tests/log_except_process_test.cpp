@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "os/fakes/fake_system.h"
@@ -20,20 +19,14 @@ namespace {
 
 using filetest::GetFile;
 using filetest::PutFile;
+using filetest::CountEntries;
+using filetest::RunSelfTogether;
 using filetest::TempDir;
+using filetest::Word;
 
 constexpr int Loggers = 6;
 constexpr int EntriesPerLogger = 900;
 constexpr std::size_t MessageSize = 100;
-
-// Both command shells take a word without blanks as it is; the scratch and build paths have none.
-std::string Word(const std::string& text) {
-    return text.find(' ') == std::string::npos ? text : "\"" + text + "\"";
-}
-
-int RunSelf(const std::string& arguments) {
-    return std::system((Word(os::RealSystem().ModulePath()) + " " + arguments).c_str());
-}
 
 // Every entry the same size, so that both files split into whole entries.
 std::string Message(int logger, int index) {
@@ -88,20 +81,14 @@ TEST(ErrorLogProcesses, ConcurrentLoggersCrossTheLimitOnce) {
 
     const TempDir dir;
     const std::string program = dir / "Setup.exe";
-    std::vector<int> exits(Loggers, -1);
-    {
-        std::vector<std::thread> children;
-        for (int logger = 0; logger < Loggers; ++logger) {
-            children.emplace_back([&, logger] {
-                exits[logger] = RunSelf("--log-child " + Word(program) + " " + std::to_string(logger));
-            });
-        }
-        bool ready = true;
-        for (int logger = 0; logger < Loggers; ++logger) ready = ready && WaitFor(ReadyName(program, logger));
-        PutFile(GoName(program), "");
-        for (auto& child : children) child.join();
-        ASSERT_TRUE(ready) << "a child never started";
-    }
+    bool ready = true;
+    const std::vector<int> exits = RunSelfTogether(
+        Loggers, [&](int logger) { return "--log-child " + Word(program) + " " + std::to_string(logger); },
+        [&] {
+            for (int logger = 0; logger < Loggers; ++logger) ready = ready && WaitFor(ReadyName(program, logger));
+            PutFile(GoName(program), "");
+        });
+    ASSERT_TRUE(ready) << "a child never started";
     for (int logger = 0; logger < Loggers; ++logger) EXPECT_EQ(exits[logger], 0) << logger;
 
     const std::string old = GetFile(dir / "Setup.log.OLD");
@@ -113,7 +100,7 @@ TEST(ErrorLogProcesses, ConcurrentLoggersCrossTheLimitOnce) {
     std::map<std::string, int> seen;
     for (const std::string* log : {&old, &current}) {
         EXPECT_EQ(log->size() % entrySize, 0u) << "torn entries";
-        for (std::size_t at = 0; at + entrySize <= log->size(); at += entrySize) ++seen[log->substr(at, entrySize)];
+        CountEntries(*log, entrySize, seen);
     }
     int wrong = 0;
     for (int logger = 0; logger < Loggers; ++logger) {

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "os/system.h"
@@ -17,19 +16,14 @@ namespace {
 
 using filetest::GetFile;
 using filetest::PutFile;
+using filetest::CountEntries;
+using filetest::RunSelf;
+using filetest::RunSelfTogether;
 using filetest::TempDir;
+using filetest::Word;
 
 constexpr int Appenders = 6;
 constexpr int EntriesPerAppender = 400;
-
-// Both command shells take a word without blanks as it is; the scratch and build paths have none.
-std::string Word(const std::string& text) {
-    return text.find(' ') == std::string::npos ? text : "\"" + text + "\"";
-}
-
-int RunSelf(const std::string& arguments) {
-    return std::system((Word(os::RealSystem().ModulePath()) + " " + arguments).c_str());
-}
 
 // One entry as the error log writes them: whole, so a lost or torn append shows.
 std::string Entry(int appender, int index) {
@@ -71,23 +65,15 @@ TEST(QorFileProcesses, ShareModesHoldAcrossProcesses) {
 TEST(QorFileProcesses, ConcurrentAppendersLoseNothing) {
     const TempDir dir;
     const std::string name = dir / "appended.log";
-    std::vector<int> exits(Appenders, -1);
-    {
-        std::vector<std::thread> children;
-        for (int appender = 0; appender < Appenders; ++appender) {
-            children.emplace_back([&, appender] {
-                exits[appender] = RunSelf("--append-child " + Word(name) + " " + std::to_string(appender));
-            });
-        }
-        for (auto& child : children) child.join();
-    }
+    const std::vector<int> exits = RunSelfTogether(
+        Appenders, [&](int appender) { return "--append-child " + Word(name) + " " + std::to_string(appender); });
     for (int appender = 0; appender < Appenders; ++appender) EXPECT_EQ(exits[appender], 0) << appender;
 
     const std::string log = GetFile(name);
     const std::size_t entrySize = Entry(0, 0).size();
     EXPECT_EQ(log.size(), entrySize * Appenders * EntriesPerAppender);
     std::map<std::string, int> seen;
-    for (std::size_t at = 0; at + entrySize <= log.size(); at += entrySize) ++seen[log.substr(at, entrySize)];
+    CountEntries(log, entrySize, seen);
     int lost = 0;
     for (int appender = 0; appender < Appenders; ++appender) {
         for (int index = 0; index < EntriesPerAppender; ++index) lost += seen[Entry(appender, index)] == 1 ? 0 : 1;

@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <thread>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +18,7 @@
 #include <vector>
 
 #include "os/files.h"
+#include "os/system.h"
 #include "support/qor_file.h"
 
 namespace qor::filetest {
@@ -123,6 +128,34 @@ void CheckShareTable(const std::string& name, SecondRow secondRow) {
         ASSERT_TRUE(holder.Open(0));
         EXPECT_EQ(secondRow(), ShareTable[row]);
     }
+}
+
+// Both command shells take a word without blanks as it is; the scratch and build paths have none.
+inline std::string Word(const std::string& text) {
+    return text.find(' ') == std::string::npos ? text : "\"" + text + "\"";
+}
+
+// Runs this test executable again with `arguments`; gives the child's exit status.
+inline int RunSelf(const std::string& arguments) {
+    return std::system((Word(os::RealSystem().ModulePath()) + " " + arguments).c_str());
+}
+
+// Runs `count` children at once, child i with arguments(i); `whileRunning` runs in the meantime.
+inline std::vector<int> RunSelfTogether(int count, const std::function<std::string(int)>& arguments,
+                                        const std::function<void()>& whileRunning = [] {}) {
+    std::vector<int> exits(static_cast<std::size_t>(count), -1);
+    std::vector<std::thread> children;
+    for (int child = 0; child < count; ++child) {
+        children.emplace_back([&, child] { exits[static_cast<std::size_t>(child)] = RunSelf(arguments(child)); });
+    }
+    whileRunning();
+    for (auto& child : children) child.join();
+    return exits;
+}
+
+// How often each whole entry of `entrySize` bytes occurs in `text`.
+inline void CountEntries(const std::string& text, std::size_t entrySize, std::map<std::string, int>& seen) {
+    for (std::size_t at = 0; at + entrySize <= text.size(); at += entrySize) ++seen[text.substr(at, entrySize)];
 }
 
 }  // namespace qor::filetest

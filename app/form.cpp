@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "app/convert.h"
 #include "platform/os_info.h"
@@ -51,9 +52,7 @@ void TForm1::FormCreate() {
     if (started == 0) {
         ShowWinsockData(data);
     } else {
-        ControlState& result = Control(ControlId::LabelResultInit);
-        result.fontColour = Red;
-        result.text = qor::WinsockErrorText(started);
+        ShowFailed(ControlId::LabelResultInit, started);
     }
 
     if (settings.port == DefaultServerPort) {
@@ -79,11 +78,21 @@ void TForm1::ShowWinsockData(const os::WsaData& data) {
     Control(ControlId::LabelHostName).text = name;
 }
 
-void TForm1::FormClose() {
+void TForm1::ShowFailed(ControlId label, int code) {
+    ControlState& state = Control(label);
+    state.fontColour = Red;
+    state.text = qor::WinsockErrorText(code);
+}
+
+void TForm1::CloseTestSocket() {
     if (TestSocket != 0 && TestSocket != os::InvalidSocket) {
         sockets_.CloseSocket(TestSocket);
         TestSocket = os::InvalidSocket;
     }
+}
+
+void TForm1::FormClose() {
+    CloseTestSocket();
     sockets_.Cleanup();
 }
 
@@ -97,6 +106,90 @@ void TForm1::ButtonOkClick() {
 void TForm1::ButtonCancelClick() { view_.Close(); }
 
 void TForm1::ButtonSetDefaultClick() { Control(ControlId::EditPort).text = std::to_string(DefaultServerPort); }
+
+// The window while a test runs: OK, Cancel and the test button disabled, "Please wait..." shown. However
+// the test ends, also by an error, its socket is closed and the window given back.
+class TForm1::TestRun {
+public:
+    explicit TestRun(TForm1& form) : form_(form) { Show(true); }
+    ~TestRun() {
+        form_.CloseTestSocket();
+        Show(false);
+    }
+    TestRun(const TestRun&) = delete;
+    TestRun& operator=(const TestRun&) = delete;
+
+private:
+    void Show(bool running) {
+        for (const ControlId button : {ControlId::ButtonOk, ControlId::ButtonCancel, ControlId::ButtonTest}) {
+            form_.Control(button).enabled = !running;
+        }
+        form_.Control(ControlId::LabelWait).visible = running;
+    }
+
+    TForm1& form_;
+};
+
+void TForm1::ButtonTestClick() {
+    const TestRun running(*this);
+    for (const ControlId label : {ControlId::LabelResultGHI, ControlId::LabelResultOS, ControlId::LabelResultC}) {
+        Control(label).fontColour = Black;
+    }
+    for (const ControlId label : {ControlId::LabelHost, ControlId::LabelAddr, ControlId::LabelPort,
+                                  ControlId::LabelResultGHI, ControlId::LabelResultOS, ControlId::LabelResultC}) {
+        Control(label).text = "?";
+    }
+    settings.hostName = Control(ControlId::EditHostName).text;
+    settings.port = StrToInt(Control(ControlId::EditPort).text);
+    view_.RepaintNow();
+
+    const os::InAddr dotted = sockets_.InetAddr(settings.hostName);
+    if (dotted == os::InaddrNone) {
+        const std::optional<os::HostEntry> host = sockets_.GetHostByName(settings.hostName);
+        if (!host) {
+            ShowFailed(ControlId::LabelResultGHI, sockets_.GetLastError());
+            return;
+        }
+        settings.hostName = host->name;
+        ServerAddr = host->addresses.front();
+        Control(ControlId::LabelResultGHI).text = "Ok";
+        Control(ControlId::LabelHost).text = host->name;
+    } else {
+        Control(ControlId::LabelResultGHI).text = "-";
+        Control(ControlId::LabelHost).text = "-";
+        ServerAddr = dotted;
+    }
+    view_.RepaintNow();
+
+    Control(ControlId::LabelAddr).text = sockets_.InetNtoa(ServerAddr);
+    Control(ControlId::LabelPort).text = std::to_string(settings.port);
+    view_.RepaintNow();
+
+    TestSocket = sockets_.Socket(os::AfInet, os::SockStream, 0);
+    if (TestSocket == os::InvalidSocket) {
+        ShowFailed(ControlId::LabelResultOS, sockets_.GetLastError());
+        view_.RepaintNow();
+        return;
+    }
+    // Neither option decides the test, so their results are not examined.
+    const std::int32_t on = 1;
+    sockets_.SetSockOpt(TestSocket, os::SolSocket, os::SoDontLinger16, &on, sizeof on);
+    sockets_.SetSockOpt(TestSocket, os::SolSocket, os::SoKeepAlive, &on, sizeof on);
+    Control(ControlId::LabelResultOS).text = "Ok";
+    os::SockAddrIn address{};
+    address.sin_family = os::AfInet;
+    // The port field holds 32 bits, a socket address 16: only the low half is used.
+    address.sin_port = sockets_.Htons(static_cast<std::uint16_t>(settings.port & 0xFFFF));
+    address.sin_addr = ServerAddr;
+    view_.RepaintNow();
+
+    if (sockets_.Connect(TestSocket, &address, sizeof address) != 0) {
+        ShowFailed(ControlId::LabelResultC, sockets_.GetLastError());
+    } else {
+        Control(ControlId::LabelResultC).text = "Ok";
+    }
+    view_.RepaintNow();
+}
 
 void TForm1::CopyFrom(ControlId label) {
     const std::string& text = Control(label).text;

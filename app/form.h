@@ -59,6 +59,7 @@ public:
     void ButtonOkClick();
     void ButtonCancelClick();
     void ButtonSetDefaultClick();
+    void ButtonTestClick();
     void CopyIpAddr();
     void CopyHostName();
 
@@ -67,7 +68,12 @@ public:
     os::Socket TestSocket = 0;
 
 private:
+    class TestRun;
+
     void ShowWinsockData(const os::WsaData& data);
+    // A failed WinSock step: its label in red with the error's text.
+    void ShowFailed(ControlId label, int code);
+    void CloseTestSocket();
     void CopyFrom(ControlId label);
 
     View& view_;

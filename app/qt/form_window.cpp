@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "app/click_handler.h"
+
 namespace corvix::qt {
 namespace {
 
@@ -146,20 +148,14 @@ void FormWindow::Sync() {
 }
 
 void FormWindow::Click(ControlId id) {
-    switch (id) {
-    case ControlId::ButtonOk: Handle([](TForm1& f) { f.ButtonOkClick(); }); break;
-    case ControlId::ButtonCancel: Handle([](TForm1& f) { f.ButtonCancelClick(); }); break;
-    case ControlId::ButtonSetDefault: Handle([](TForm1& f) { f.ButtonSetDefaultClick(); }); break;
-    default: break;
-    }
+    if (const FormHandler handler = ClickHandler(id)) Handle([handler](TForm1& f) { (f.*handler)(); });
 }
 
 bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease) {
         for (const ControlSpec& spec : FormLayout) {
             if (Widget(spec.id) != watched) continue;
-            if (spec.click == ClickRole::CopyHostName) Handle([](TForm1& f) { f.CopyHostName(); });
-            if (spec.click == ClickRole::CopyIpAddr) Handle([](TForm1& f) { f.CopyIpAddr(); });
+            Click(spec.id);
             return true;
         }
     }

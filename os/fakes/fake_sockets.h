@@ -1,8 +1,11 @@
-// An os::Sockets for tests: a chosen start-up outcome, and a record of the calls made.
+// An os::Sockets for tests: chosen outcomes for each call, and a record of the calls made.
 #pragma once
 
 #include <cstring>
+#include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "os/sockets.h"
 
@@ -10,6 +13,13 @@ namespace os::fakes {
 
 class FakeSockets : public Sockets {
 public:
+    struct Option {
+        int level;
+        int option;
+        std::int32_t value;
+        int length;
+    };
+
     int startupResult = 0;
     WsaData data = [] {
         WsaData d;
@@ -22,9 +32,27 @@ public:
         return d;
     }();
     std::string hostName = "workstation-7";
+    // inet_addr's answers; any other text gives InaddrNone.
+    std::map<std::string, InAddr> dotted;
+    // gethostbyname's answers; any other name fails with lookupError.
+    std::map<std::string, HostEntry> hosts;
+    int lookupError = WsaHostNotFound;
+    // Non-zero: socket, or connect, fails with this code.
+    int socketError = 0;
+    int connectError = 0;
+    // Runs inside connect, while the caller waits for it.
+    std::function<void()> duringConnect;
+    os::Socket nextSocket = 7;
+
     int startups = 0;
     int cleanups = 0;
     int closes = 0;
+    os::Socket lastClosed = InvalidSocket;
+    std::vector<std::string> lookups;
+    std::vector<Option> options;
+    std::vector<std::uint16_t> htonsCalls;
+    std::vector<SockAddrIn> connects;
+    std::vector<int> connectLengths;
     int lastError = 0;
 
     int Startup(std::uint16_t, WsaData& out) override {
@@ -38,18 +66,67 @@ public:
         return 0;
     }
     int GetHostName(char* buffer, int length) override {
-        if (static_cast<int>(hostName.size()) + 1 > length) {
-            lastError = WsaEFault;
-            return SocketError;
-        }
+        if (static_cast<int>(hostName.size()) + 1 > length) return Fail(WsaEFault);
         std::memcpy(buffer, hostName.c_str(), hostName.size() + 1);
         return 0;
     }
-    int CloseSocket(Socket) override {
+    InAddr InetAddr(const std::string& text) override {
+        const auto found = dotted.find(text);
+        return found == dotted.end() ? InaddrNone : found->second;
+    }
+    std::optional<HostEntry> GetHostByName(const std::string& name) override {
+        lookups.push_back(name);
+        const auto found = hosts.find(name);
+        if (found == hosts.end()) {
+            Fail(lookupError);
+            return std::nullopt;
+        }
+        return found->second;
+    }
+    std::string InetNtoa(InAddr address) override {
+        unsigned char bytes[4];
+        std::memcpy(bytes, &address, sizeof bytes);
+        return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "." +
+               std::to_string(bytes[3]);
+    }
+    os::Socket Socket(int, int, int) override {
+        if (socketError != 0) {
+            Fail(socketError);
+            return InvalidSocket;
+        }
+        return nextSocket;
+    }
+    int SetSockOpt(os::Socket, int level, int option, const void* value, int length) override {
+        std::int32_t v = 0;
+        std::memcpy(&v, value, sizeof v);
+        options.push_back({level, option, v, length});
+        return 0;
+    }
+    std::uint16_t Htons(std::uint16_t value) override {
+        htonsCalls.push_back(value);
+        const unsigned char bytes[2] = {static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
+        std::uint16_t swapped = 0;
+        std::memcpy(&swapped, bytes, sizeof swapped);
+        return swapped;
+    }
+    int Connect(os::Socket, const SockAddrIn* address, int length) override {
+        connects.push_back(*address);
+        connectLengths.push_back(length);
+        if (duringConnect) duringConnect();
+        return connectError != 0 ? Fail(connectError) : 0;
+    }
+    int CloseSocket(os::Socket socket) override {
         ++closes;
+        lastClosed = socket;
         return 0;
     }
     int GetLastError() override { return lastError; }
+
+private:
+    int Fail(int code) {
+        lastError = code;
+        return SocketError;
+    }
 };
 
 }  // namespace os::fakes

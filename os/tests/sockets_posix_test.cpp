@@ -1,17 +1,201 @@
+// The POSIX sockets service's own rules: WinSock's numbers for errno and resolver failures, the
+// options it translates, and the connect time limit.
 #include <gtest/gtest.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <ostream>
+
+#include "os/posix/socket_rules.h"
 #include "os/sockets.h"
+#include "os/testing/loopback_listener.h"
 
+namespace os {
 namespace {
 
 // Windows refuses every call before WSAStartup; Wine lets gethostname through, so this case is
 // checked against the POSIX service only.
 TEST(PosixSockets, HostNameBeforeStartupFailsNotInitialised) {
-    os::Sockets& sockets = os::RealSockets();
+    Sockets& sockets = RealSockets();
     char name[64] = {'x'};
-    EXPECT_EQ(sockets.GetHostName(name, sizeof name), os::SocketError);
-    EXPECT_EQ(sockets.GetLastError(), os::WsaNotInitialised);
+    EXPECT_EQ(sockets.GetHostName(name, sizeof name), SocketError);
+    EXPECT_EQ(sockets.GetLastError(), WsaNotInitialised);
     EXPECT_EQ(name[0], 'x');
 }
 
+TEST(PosixSockets, EveryCallFailsBeforeStartup) {
+    const auto sockets = NewPosixSockets(WindowsConnectTimeLimit);
+    EXPECT_FALSE(sockets->GetHostByName("localhost").has_value());
+    EXPECT_EQ(sockets->GetLastError(), WsaNotInitialised);
+    const std::int32_t on = 1;
+    EXPECT_EQ(sockets->SetSockOpt(5, SolSocket, SoKeepAlive, &on, sizeof on), SocketError);
+    EXPECT_EQ(sockets->GetLastError(), WsaNotInitialised);
+    const SockAddrIn address;
+    EXPECT_EQ(sockets->Connect(5, &address, sizeof address), SocketError);
+    EXPECT_EQ(sockets->GetLastError(), WsaNotInitialised);
+    EXPECT_EQ(sockets->CloseSocket(5), SocketError);
+    EXPECT_EQ(sockets->GetLastError(), WsaNotInitialised);
+}
+
+struct ErrorRow {
+    const char* name;
+    ErrorSource source;
+    int error;
+    int savedErrno;
+    int code;
+};
+void PrintTo(const ErrorRow& row, std::ostream* out) { *out << row.name; }
+
+class PosixSocketErrors : public ::testing::TestWithParam<ErrorRow> {};
+
+TEST_P(PosixSocketErrors, BecomeTheWinsockCode) {
+    const ErrorRow& row = GetParam();
+    EXPECT_EQ(WinsockErrorFrom(row.source, row.error, row.savedErrno), row.code);
+}
+
+constexpr ErrorSource Errno = ErrorSource::Errno;
+constexpr ErrorSource Resolver = ErrorSource::Resolver;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PosixSocketErrors,
+    ::testing::Values(ErrorRow{"Refused", Errno, ECONNREFUSED, 0, 10061}, ErrorRow{"TimedOut", Errno, ETIMEDOUT, 0, 10060},
+                    ErrorRow{"NetworkUnreachable", Errno, ENETUNREACH, 0, 10051},
+                    ErrorRow{"HostUnreachable", Errno, EHOSTUNREACH, 0, 10065},
+                    ErrorRow{"AddressNotAvailable", Errno, EADDRNOTAVAIL, 0, 10049},
+                    ErrorRow{"Access", Errno, EACCES, 0, 10013}, ErrorRow{"NotPermitted", Errno, EPERM, 0, 10013},
+                    ErrorRow{"TooManyOpen", Errno, EMFILE, 0, 10024},
+                    ErrorRow{"TooManyOpenInSystem", Errno, ENFILE, 0, 10024},
+                    ErrorRow{"NoBuffers", Errno, ENOBUFS, 0, 10055}, ErrorRow{"NoMemory", Errno, ENOMEM, 0, 10055},
+                    ErrorRow{"NoLocalPort", Errno, EAGAIN, 0, 10055}, ErrorRow{"Reset", Errno, ECONNRESET, 0, 10054},
+                    ErrorRow{"HostDown", Errno, EHOSTDOWN, 0, 10064}, ErrorRow{"NetworkDown", Errno, ENETDOWN, 0, 10050},
+                    ErrorRow{"AddressInUse", Errno, EADDRINUSE, 0, 10048},
+                    ErrorRow{"Interrupted", Errno, EINTR, 0, 10004}, ErrorRow{"NotASocket", Errno, EBADF, 0, 10038},
+                    ErrorRow{"UnforeseenErrno", Errno, EPROTO, 0, 10050},
+                    ErrorRow{"UnknownName", Resolver, EAI_NONAME, 0, 11001},
+                    ErrorRow{"TemporaryFailure", Resolver, EAI_AGAIN, 0, 11002},
+                    ErrorRow{"NonRecoverable", Resolver, EAI_FAIL, 0, 11003},
+                    ErrorRow{"NoIpv4Address", Resolver, EAI_NODATA, 0, 11004},
+                    ErrorRow{"NoAddressOfTheFamily", Resolver, EAI_ADDRFAMILY, 0, 11004},
+                    ErrorRow{"ResolverOutOfMemory", Resolver, EAI_MEMORY, 0, 10055},
+                    ErrorRow{"ResolverSystemError", Resolver, EAI_SYSTEM, EMFILE, 10024},
+                    ErrorRow{"ResolverUnforeseenSystemError", Resolver, EAI_SYSTEM, EPROTO, 11003},
+                    ErrorRow{"UnforeseenResolverError", Resolver, EAI_SERVICE, 0, 11003}),
+    [](const ::testing::TestParamInfo<ErrorRow>& info) { return info.param.name; });
+
+class StartedPosixSockets : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WsaData data;
+        ASSERT_EQ(sockets_->Startup(0x0101, data), 0);
+    }
+
+    int ConnectTo(Socket socket, InAddr address, std::uint16_t port) {
+        SockAddrIn target;
+        target.sin_family = AfInet;
+        target.sin_port = sockets_->Htons(port);
+        target.sin_addr = address;
+        return sockets_->Connect(socket, &target, sizeof target) == 0 ? 0 : sockets_->GetLastError();
+    }
+
+    static constexpr InAddr Loopback = 0x0100007F;  // 127.0.0.1 as it lies in memory here
+    static constexpr std::chrono::milliseconds ShortLimit{300};
+    std::unique_ptr<Sockets> sockets_ = NewPosixSockets(ShortLimit);
+};
+
+TEST_F(StartedPosixSockets, ConnectGivesUpAtItsTimeLimit) {
+    // A listener whose queue is full leaves further connects unanswered, as an absent host would.
+    testing::LoopbackListener listener(0);
+    int code = 0;
+    std::vector<Socket> made;
+    for (int attempt = 0; attempt < 8 && code == 0; ++attempt) {
+        made.push_back(sockets_->Socket(AfInet, SockStream, 0));
+        code = ConnectTo(made.back(), Loopback, listener.Port());
+    }
+    EXPECT_EQ(code, WsaETimedOut);
+    for (const Socket socket : made) EXPECT_EQ(sockets_->CloseSocket(socket), 0);
+}
+
+TEST_F(StartedPosixSockets, AddressesWinsockRefusesToConnectTo) {
+    const Socket socket = sockets_->Socket(AfInet, SockStream, 0);
+    EXPECT_EQ(ConnectTo(socket, 0, 234), WsaEAddrNotAvail);
+    EXPECT_EQ(ConnectTo(socket, Loopback, 0), WsaEAddrNotAvail);
+    SockAddrIn target;
+    target.sin_family = AfInet;
+    EXPECT_EQ(sockets_->Connect(socket, &target, 15), SocketError);
+    EXPECT_EQ(sockets_->GetLastError(), WsaEFault);
+    target.sin_family = 23;
+    EXPECT_EQ(sockets_->Connect(socket, &target, sizeof target), SocketError);
+    EXPECT_EQ(sockets_->GetLastError(), WsaEAfNoSupport);
+    EXPECT_EQ(sockets_->CloseSocket(socket), 0);
+}
+
+TEST_F(StartedPosixSockets, DontLingerAndKeepAliveReachTheSocket) {
+    const Socket socket = sockets_->Socket(AfInet, SockStream, 0);
+    ASSERT_NE(socket, InvalidSocket);
+    const int fd = static_cast<int>(socket);
+    const linger lingering{1, 7};
+    ASSERT_EQ(setsockopt(fd, SOL_SOCKET, SO_LINGER, &lingering, sizeof lingering), 0);
+    linger now{};
+    socklen_t size = sizeof now;
+
+    const std::int32_t on = 1;
+    const std::int32_t off = 0;
+    EXPECT_EQ(sockets_->SetSockOpt(socket, SolSocket, SoDontLinger16, &on, sizeof on), 0);
+    ASSERT_EQ(getsockopt(fd, SOL_SOCKET, SO_LINGER, &now, &size), 0);
+    EXPECT_EQ(now.l_onoff, 0);
+    EXPECT_EQ(sockets_->SetSockOpt(socket, SolSocket, SoDontLinger16, &off, sizeof off), 0);
+    ASSERT_EQ(getsockopt(fd, SOL_SOCKET, SO_LINGER, &now, &size), 0);
+    EXPECT_EQ(now.l_onoff, 1);
+    EXPECT_EQ(now.l_linger, 7);
+
+    EXPECT_EQ(sockets_->SetSockOpt(socket, SolSocket, SoKeepAlive, &on, sizeof on), 0);
+    int keepAlive = 0;
+    size = sizeof keepAlive;
+    ASSERT_EQ(getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size), 0);
+    EXPECT_EQ(keepAlive, 1);
+
+    EXPECT_EQ(sockets_->SetSockOpt(socket, SolSocket, 0x7777, &on, sizeof on), SocketError);
+    EXPECT_EQ(sockets_->GetLastError(), WsaENoProtoOpt);
+    EXPECT_EQ(sockets_->SetSockOpt(socket, SolSocket, SoKeepAlive, &on, 2), SocketError);
+    EXPECT_EQ(sockets_->GetLastError(), WsaEFault);
+    EXPECT_EQ(sockets_->CloseSocket(socket), 0);
+}
+
+TEST_F(StartedPosixSockets, OnlyItsOwnSocketsAreSockets) {
+    EXPECT_EQ(sockets_->CloseSocket(STDOUT_FILENO), SocketError);
+    EXPECT_EQ(sockets_->GetLastError(), WsaENotSock);
+    const std::int32_t on = 1;
+    EXPECT_EQ(sockets_->SetSockOpt(STDOUT_FILENO, SolSocket, SoKeepAlive, &on, sizeof on), SocketError);
+    EXPECT_EQ(sockets_->GetLastError(), WsaENotSock);
+    EXPECT_EQ(sockets_->Socket(23, SockStream, 0), InvalidSocket);
+    EXPECT_EQ(sockets_->GetLastError(), WsaEAfNoSupport);
+}
+
+TEST_F(StartedPosixSockets, NeverHandsOutZero) {
+    const int savedInput = dup(STDIN_FILENO);
+    ASSERT_GE(savedInput, 0);
+    close(STDIN_FILENO);
+    const Socket socket = sockets_->Socket(AfInet, SockStream, 0);
+    dup2(savedInput, STDIN_FILENO);
+    close(savedInput);
+    EXPECT_NE(socket, 0u);
+    EXPECT_NE(socket, InvalidSocket);
+    EXPECT_EQ(sockets_->CloseSocket(socket), 0);
+}
+
+TEST_F(StartedPosixSockets, EmptyNameIsTheLocalHost) {
+    char local[256] = {};
+    ASSERT_EQ(sockets_->GetHostName(local, sizeof local), 0);
+    const auto own = sockets_->GetHostByName(local);
+    const auto empty = sockets_->GetHostByName("");
+    ASSERT_EQ(own.has_value(), empty.has_value());
+    if (own) {
+        EXPECT_EQ(empty->name, own->name);
+        EXPECT_EQ(empty->addresses, own->addresses);
+    }
+}
+
 }  // namespace
+}  // namespace os

@@ -1,15 +1,56 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <ostream>
 
 #include "os/sockets.h"
+#include "os/testing/loopback_listener.h"
 
 namespace {
+
+// The address a.b.c.d as it lies in memory: network byte order.
+os::InAddr Address(unsigned char a, unsigned char b, unsigned char c, unsigned char d) {
+    const unsigned char bytes[4] = {a, b, c, d};
+    os::InAddr value = 0;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+// Starts the real service for one test and releases it afterwards.
+class StartedSockets : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(sockets_.Startup(0x0101, data_), 0); }
+    void TearDown() override { EXPECT_EQ(sockets_.Cleanup(), 0); }
+
+    // A TCP socket, connected to 127.0.0.1 at the port: the connect's result, the last error after it.
+    std::pair<int, int> ConnectToLoopback(std::uint16_t port) {
+        const os::Socket socket = sockets_.Socket(os::AfInet, os::SockStream, 0);
+        EXPECT_NE(socket, os::InvalidSocket);
+        os::SockAddrIn address;
+        address.sin_family = os::AfInet;
+        address.sin_port = sockets_.Htons(port);
+        address.sin_addr = Address(127, 0, 0, 1);
+        const int result = sockets_.Connect(socket, &address, sizeof address);
+        const int error = result == 0 ? 0 : sockets_.GetLastError();
+        EXPECT_EQ(sockets_.CloseSocket(socket), 0);
+        return {result, error};
+    }
+
+    os::Sockets& sockets_ = os::RealSockets();
+    os::WsaData data_;
+};
 
 // Runs in both builds: the POSIX service must answer as WinSock does.
 TEST(Sockets, CleanupBeforeStartupFailsNotInitialised) {
     os::Sockets& sockets = os::RealSockets();
     EXPECT_EQ(sockets.Cleanup(), os::SocketError);
+    EXPECT_EQ(sockets.GetLastError(), os::WsaNotInitialised);
+}
+
+TEST(Sockets, SocketBeforeStartupFailsNotInitialised) {
+    os::Sockets& sockets = os::RealSockets();
+    EXPECT_EQ(sockets.Socket(os::AfInet, os::SockStream, 0), os::InvalidSocket);
     EXPECT_EQ(sockets.GetLastError(), os::WsaNotInitialised);
 }
 
@@ -42,6 +83,93 @@ TEST(Sockets, HostNameFitsOrWritesNothing) {
     EXPECT_EQ(sockets.GetHostName(tight, static_cast<int>(length + 1)), 0);
     EXPECT_STREQ(tight, name);
     EXPECT_EQ(sockets.Cleanup(), 0);
+}
+
+struct DottedRow {
+    const char* name;
+    const char* text;
+    os::InAddr address;
+};
+void PrintTo(const DottedRow& row, std::ostream* out) { *out << row.name; }
+
+class InetAddr : public testing::TestWithParam<DottedRow> {};
+
+// No start-up: inet_addr is a conversion and needs none.
+TEST_P(InetAddr, AcceptsWhatWinsockAcceptsAndNothingElse) {
+    EXPECT_EQ(os::RealSockets().InetAddr(GetParam().text), GetParam().address);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sockets, InetAddr,
+    testing::Values(DottedRow{"FourParts", "127.0.0.1", Address(127, 0, 0, 1)},
+                    DottedRow{"HighBytes", "192.168.254.253", Address(192, 168, 254, 253)},
+                    DottedRow{"AllZero", "0.0.0.0", 0},
+                    DottedRow{"ThreePartsLast16Bits", "10.1.258", Address(10, 1, 1, 2)},
+                    DottedRow{"TwoPartsLast24Bits", "10.65538", Address(10, 1, 0, 2)},
+                    DottedRow{"OnePart32Bits", "2130706433", Address(127, 0, 0, 1)},
+                    DottedRow{"Hex", "0x7f.0X0.0x0.0xA", Address(127, 0, 0, 10)},
+                    DottedRow{"Octal", "0177.00.0.012", Address(127, 0, 0, 10)},
+                    DottedRow{"AllBitsSetIsNone", "255.255.255.255", os::InaddrNone},
+                    DottedRow{"PartAbove255", "1.2.3.256", os::InaddrNone},
+                    DottedRow{"LeadingPartAbove255", "256.1.2.3", os::InaddrNone},
+                    DottedRow{"LastOfThreeAbove16Bits", "1.2.65536", os::InaddrNone},
+                    DottedRow{"FiveParts", "1.2.3.4.5", os::InaddrNone},
+                    DottedRow{"EmptyPart", "1..3.4", os::InaddrNone},
+                    DottedRow{"TrailingDot", "1.2.3.4.", os::InaddrNone},
+                    DottedRow{"OctalWithEight", "018.1.1.1", os::InaddrNone},
+                    DottedRow{"Above32Bits", "4294967296", os::InaddrNone},
+                    DottedRow{"Name", "localhost", os::InaddrNone},
+                    DottedRow{"WhiteSpaceEndsIt", "1.2.3.4 junk", Address(1, 2, 3, 4)},
+                    DottedRow{"TabEndsIt", "1.2.3.4\t", Address(1, 2, 3, 4)},
+                    DottedRow{"LeadingSpace", " 1.2.3.4", os::InaddrNone},
+                    DottedRow{"BareHexPrefix", "0x", os::InaddrNone},
+                    DottedRow{"TrailingLetters", "1.2.3.4x", os::InaddrNone},
+                    DottedRow{"Empty", "", os::InaddrNone}),
+    [](const testing::TestParamInfo<DottedRow>& info) { return info.param.name; });
+
+TEST(Sockets, ConversionsNeedNoStartup) {
+    os::Sockets& sockets = os::RealSockets();
+    EXPECT_EQ(sockets.InetNtoa(Address(127, 0, 0, 1)), "127.0.0.1");
+    EXPECT_EQ(sockets.InetNtoa(Address(10, 200, 3, 255)), "10.200.3.255");
+    const std::uint16_t port = sockets.Htons(0x1234);
+    unsigned char bytes[2];
+    std::memcpy(bytes, &port, sizeof bytes);
+    EXPECT_EQ(bytes[0], 0x12);
+    EXPECT_EQ(bytes[1], 0x34);
+}
+
+TEST_F(StartedSockets, ConnectsToAListenerOnLoopback) {
+    os::testing::LoopbackListener listener;
+    EXPECT_EQ(ConnectToLoopback(listener.Port()), std::make_pair(0, 0));
+}
+
+TEST_F(StartedSockets, ClosedPortRefuses) {
+    os::testing::LoopbackListener listener;
+    listener.Close();
+    EXPECT_EQ(ConnectToLoopback(listener.Port()), std::make_pair(os::SocketError, os::WsaEConnRefused));
+}
+
+TEST_F(StartedSockets, KeepAliveIsAnOptionOfTheSocketLevel) {
+    const os::Socket socket = sockets_.Socket(os::AfInet, os::SockStream, 0);
+    ASSERT_NE(socket, os::InvalidSocket);
+    const std::int32_t on = 1;
+    EXPECT_EQ(sockets_.SetSockOpt(socket, os::SolSocket, os::SoKeepAlive, &on, sizeof on), 0);
+    EXPECT_EQ(sockets_.CloseSocket(socket), 0);
+}
+
+TEST_F(StartedSockets, LocalhostResolvesToLoopback) {
+    const auto host = sockets_.GetHostByName("localhost");
+    ASSERT_TRUE(host.has_value()) << sockets_.GetLastError();
+    EXPECT_FALSE(host->name.empty());
+    EXPECT_NE(std::find(host->addresses.begin(), host->addresses.end(), Address(127, 0, 0, 1)),
+              host->addresses.end());
+}
+
+TEST_F(StartedSockets, NameThatCannotExistIsNotFound) {
+    EXPECT_FALSE(sockets_.GetHostByName("no-such-host.corvix.invalid").has_value());
+    // Without a reachable name server the resolver can only say "try again".
+    EXPECT_TRUE(sockets_.GetLastError() == os::WsaHostNotFound || sockets_.GetLastError() == os::WsaTryAgain)
+        << sockets_.GetLastError();
 }
 
 }  // namespace

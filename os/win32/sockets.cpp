@@ -3,10 +3,15 @@
 
 #include <winsock2.h>
 
+#include <cstddef>
 #include <cstring>
 
 namespace os {
 namespace {
+
+static_assert(sizeof(SockAddrIn) == sizeof(sockaddr_in));
+static_assert(offsetof(SockAddrIn, sin_port) == offsetof(sockaddr_in, sin_port));
+static_assert(offsetof(SockAddrIn, sin_addr) == offsetof(sockaddr_in, sin_addr));
 
 class WinSockets final : public Sockets {
 public:
@@ -29,7 +34,45 @@ public:
 
     int GetHostName(char* buffer, int length) override { return gethostname(buffer, length); }
 
-    int CloseSocket(Socket socket) override { return closesocket(static_cast<SOCKET>(socket)); }
+    InAddr InetAddr(const std::string& text) override { return inet_addr(text.c_str()); }
+
+    std::optional<HostEntry> GetHostByName(const std::string& name) override {
+        const hostent* found = gethostbyname(name.c_str());
+        if (!found) return std::nullopt;
+        if (!found->h_addr_list[0]) {
+            WSASetLastError(WSANO_DATA);
+            return std::nullopt;
+        }
+        HostEntry entry;
+        entry.name = found->h_name ? found->h_name : "";
+        for (char** address = found->h_addr_list; *address; ++address) {
+            InAddr value = 0;
+            std::memcpy(&value, *address, sizeof value);
+            entry.addresses.push_back(value);
+        }
+        return entry;
+    }
+
+    std::string InetNtoa(InAddr address) override {
+        in_addr value{};
+        value.s_addr = address;
+        const char* text = inet_ntoa(value);
+        return text ? text : "";
+    }
+
+    os::Socket Socket(int family, int type, int protocol) override { return socket(family, type, protocol); }
+
+    int SetSockOpt(os::Socket socket, int level, int option, const void* value, int length) override {
+        return setsockopt(static_cast<SOCKET>(socket), level, option, static_cast<const char*>(value), length);
+    }
+
+    std::uint16_t Htons(std::uint16_t value) override { return htons(value); }
+
+    int Connect(os::Socket socket, const SockAddrIn* address, int length) override {
+        return connect(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr*>(address), length);
+    }
+
+    int CloseSocket(os::Socket socket) override { return closesocket(static_cast<SOCKET>(socket)); }
 
     int GetLastError() override { return WSAGetLastError(); }
 };

@@ -1,6 +1,9 @@
 #include "app/modules.h"
 
 #include "app/settings.h"
+#include "support/log_except.h"
+#include "trans/builtin_texts.h"
+#include "trans/trans.h"
 
 namespace corvix {
 
@@ -27,8 +30,13 @@ void ModuleRunner::ShutDown() {
 
 std::span<const ModuleStep> ProgramModules() {
     static const ModuleStep modules[] = {
+        {"calendar helpers", nullptr, nullptr},
+        {"record file objects", nullptr, nullptr},
+        {"error log", qor::StartErrorLog, qor::StopErrorLog},
         {"WinSock error texts", nullptr, nullptr},
         {"registry root B", StartRegistryRootB, nullptr},
+        {"translation table", qor::StartTranslationTable, qor::ReleaseTranslationTable},
+        {"built-in texts", qor::RegisterBuiltInTexts, nullptr},
         {"main window", nullptr, nullptr},
     };
     return modules;

@@ -4,6 +4,8 @@
 // here; they are never unescaped.
 #include "trans/builtin_texts.h"
 
+#include "trans/trans.h"
+
 namespace qor {
 namespace {
 

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/modules.h"
 #include "app/settings.h"
+#include "support/log_except.h"
+#include "trans/trans.h"
 
 namespace {
 
@@ -58,6 +61,37 @@ TEST(ProgramModules, RegistryRootBIsGivenItsDefaultOnlyWhenUnset) {
         ASSERT_EQ(runner.StartUp(), std::nullopt);
     }
     EXPECT_EQ(corvix::RegistryRootB, os::HkeyLocalMachine);
+}
+
+// A module's place in the start-up order; past the end when it is missing.
+std::size_t StartUpPlace(std::string_view module) {
+    const auto modules = corvix::ProgramModules();
+    std::size_t place = 0;
+    while (place < modules.size() && modules[place].module != module) ++place;
+    return place;
+}
+
+TEST(ProgramModules, OverrideFileIsReadBeforeTheBuiltInTextsAreRegistered) {
+    EXPECT_LT(StartUpPlace("error log"), StartUpPlace("translation table"));
+    EXPECT_LT(StartUpPlace("registry root B"), StartUpPlace("translation table"));
+    EXPECT_LT(StartUpPlace("translation table"), StartUpPlace("built-in texts"));
+    EXPECT_LT(StartUpPlace("built-in texts"), StartUpPlace("main window"));
+}
+
+TEST(ProgramModules, BuiltInTextsStayFromStartUpToShutDown) {
+    corvix::ModuleRunner runner(corvix::ProgramModules());
+    ASSERT_EQ(runner.StartUp(), std::nullopt);
+    EXPECT_EQ(qor::TranslationTable[5].Texts[0], "Zoeken");
+    runner.ShutDown();
+    EXPECT_EQ(qor::TranslationTable[5].Texts[0], "");
+}
+
+TEST(ProgramModules, ErrorLogKnowsTheProgramFromStartUpToShutDown) {
+    corvix::ModuleRunner runner(corvix::ProgramModules());
+    ASSERT_EQ(runner.StartUp(), std::nullopt);
+    EXPECT_EQ(qor::LogFileName, os::RealSystem().ModulePath());
+    runner.ShutDown();
+    EXPECT_EQ(qor::LogFileName, "");
 }
 
 }  // namespace

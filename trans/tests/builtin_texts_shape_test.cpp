@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "trans/builtin_texts.h"
+#include "trans/trans.h"
 
 namespace {
 

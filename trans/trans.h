@@ -1,0 +1,63 @@
+// The translation table: one text per text id and language, filled once at start-up from the
+// override file "Trans.qtf" beside the program and then from the built-in Dutch texts.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "os/files.h"
+#include "os/system.h"
+#include "support/language.h"
+
+namespace qor {
+
+inline constexpr std::int32_t MaxTextId = 7000;
+
+// The override file's name; it is looked for in the program's own directory.
+inline constexpr std::string_view TranslationFileName = "Trans.qtf";
+
+// One text per language slot, indexed by language number (slot 0 is Dutch). An empty text is a slot
+// without a text. Texts are 8-bit bytes as they are, a byte of value 0 included.
+struct TTransRecord {
+    std::array<std::string, LanguageCount> Texts;
+};
+
+// Indexed by text id; entry 0 exists but nothing fills it. Empty slots hold no allocation.
+extern std::array<TTransRecord, MaxTextId + 1> TranslationTable;
+
+// True once ReadTranslationFile has gone through the whole file without an error.
+extern bool TranslationFileRead;
+
+// Reads "Trans.qtf" beside the program into the table. A missing file is silent; a file that cannot
+// be loaded after its attempts, or any other error, leaves one error-log entry. Never throws.
+void ReadTranslationFile(os::Files& files = os::RealFiles(), os::System& system = os::RealSystem());
+
+// Puts a text into an empty slot: a slot that holds a text keeps it, and a language above 4 or an id
+// outside 1 to 7000 is ignored.
+void StoreTranslation(std::string text, std::int32_t id, std::uint8_t language);
+
+// Resolves the file's backslash escapes in place: \0 \n \p \r \s \t give the bytes 0, CR, "|", LF,
+// backslash and tab. A backslash before any other character stays, with that character.
+void UnescapeText(std::string& text);
+
+// Stores a Dutch text under a text id. Ids 1 to 1000 and 4000 to 6000 always take the text; any
+// other id takes it only while its Dutch slot is still empty. Ids outside 1 to 7000 are ignored.
+void RegisterText(std::int32_t id, const std::string& text);
+
+// The file's content as lines: CR LF, a lone CR and a lone LF each end a line (so LF CR ends two),
+// a byte of value 0 ends the whole text, and the last line needs no line end. The views point into
+// `bytes`.
+std::vector<std::string_view> SplitLines(std::string_view bytes);
+
+// Stores the text records of a file's content, line by line in file order.
+void ReadTranslationText(std::string_view bytes);
+
+// The module's start-up step (ReadTranslationFile on the real system) and its shut-down step, which
+// releases every text and forgets that the file was read.
+void StartTranslationTable();
+void ReleaseTranslationTable();
+
+}  // namespace qor

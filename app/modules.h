@@ -1,6 +1,7 @@
 // The program's modules in their start-up order, and the runner that starts and stops them.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -19,7 +20,11 @@ struct ModuleStep {
 // modules that had started.
 class ModuleRunner {
 public:
-    explicit ModuleRunner(std::span<const ModuleStep> steps) : steps_(steps) {}
+    // Told of every module as it starts (true) and as it shuts down (false), steps or none.
+    using Trace = std::function<void(const ModuleStep& module, bool startingUp)>;
+
+    explicit ModuleRunner(std::span<const ModuleStep> steps, Trace trace = nullptr)
+        : steps_(steps), trace_(std::move(trace)) {}
     ~ModuleRunner() { ShutDown(); }
     ModuleRunner(const ModuleRunner&) = delete;
     ModuleRunner& operator=(const ModuleRunner&) = delete;
@@ -31,6 +36,7 @@ public:
 
 private:
     std::span<const ModuleStep> steps_;
+    Trace trace_;
     std::size_t started_ = 0;
 };
 

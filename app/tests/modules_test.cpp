@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "app/modules.h"
 #include "app/settings.h"
 #include "support/log_except.h"
+#include "support/startup_defaults.h"
 #include "trans/trans.h"
 
 namespace {
@@ -63,19 +65,58 @@ TEST(ProgramModules, RegistryRootBIsGivenItsDefaultOnlyWhenUnset) {
     EXPECT_EQ(corvix::RegistryRootB, os::HkeyLocalMachine);
 }
 
-// A module's place in the start-up order; past the end when it is missing.
-std::size_t StartUpPlace(std::string_view module) {
-    const auto modules = corvix::ProgramModules();
-    std::size_t place = 0;
-    while (place < modules.size() && modules[place].module != module) ++place;
-    return place;
+TEST(ProgramModules, ThirteenStepsInOrderAndShutDownInReverse) {
+    std::vector<std::string> trace;
+    {
+        corvix::ModuleRunner runner(corvix::ProgramModules(), [&](const corvix::ModuleStep& module, bool up) {
+            trace.push_back(std::string(up ? "up " : "down ") + std::string(module.module));
+        });
+        ASSERT_EQ(runner.StartUp(), std::nullopt);
+        EXPECT_EQ(qor::PlaceholderText, "??");
+        EXPECT_EQ(qor::SharedLockCount, 20);
+        EXPECT_NE(qor::SharedLockB, nullptr);
+        EXPECT_EQ(qor::RegistryRootA, os::HkeyLocalMachine);
+        EXPECT_EQ(qor::RegistryRootC, os::HkeyLocalMachine);
+    }
+    const std::vector<std::string> order = {
+        "calendar helpers", "record file objects", "error log",     "registry root A", "WinSock error texts",
+        "registry root B",  "registry root C",     "marker text",   "translation table", "record checks",
+        "shared locks",     "built-in texts",      "main window",
+    };
+    std::vector<std::string> expected;
+    for (const auto& module : order) expected.push_back("up " + module);
+    for (auto it = order.rbegin(); it != order.rend(); ++it) expected.push_back("down " + *it);
+    EXPECT_EQ(trace, expected);
+    EXPECT_EQ(qor::PlaceholderText, "");
+    EXPECT_EQ(qor::SharedLockB, nullptr);
 }
 
-TEST(ProgramModules, OverrideFileIsReadBeforeTheBuiltInTextsAreRegistered) {
-    EXPECT_LT(StartUpPlace("error log"), StartUpPlace("translation table"));
-    EXPECT_LT(StartUpPlace("registry root B"), StartUpPlace("translation table"));
-    EXPECT_LT(StartUpPlace("translation table"), StartUpPlace("built-in texts"));
-    EXPECT_LT(StartUpPlace("built-in texts"), StartUpPlace("main window"));
+std::vector<std::string> boxes;
+
+TEST(ProgramModules, AWrongRecordSizeHaltsWithExitCodeOneAfterTheStartedModulesStop) {
+    trace.clear();
+    boxes.clear();
+    qor::ShowErrorMessageBox = [](const std::string& caption, const std::string& text) {
+        boxes.push_back(caption + "|" + text);
+    };
+    const corvix::ModuleStep steps[] = {
+        {"a", Up<'a'>, Down<'a'>},
+        {"b", Up<'b'>, Down<'b'>},
+        {"record checks",
+         [] {
+             std::array<std::int32_t, qor::CheckedRecordCount> sizes = {64,  1024, 512, 512, 512,  128,  1024, 3584,
+                                                                        256, 64,   414, 512, 1024, 3072, 8000};
+             qor::CheckRecordSizes(sizes);
+         },
+         Down<'r'>},
+        {"c", Up<'c'>, Down<'c'>},
+    };
+    corvix::ModuleRunner runner(steps);
+    EXPECT_EQ(runner.StartUp(), 1);
+    qor::ShowErrorMessageBox = nullptr;
+    EXPECT_EQ(boxes, std::vector<std::string>{
+                         "Error|SizeOf(TBlokAutoRecord) = 8000, the maximum = 8000. Check ZiDu / Net_Sess."});
+    EXPECT_EQ(trace, (std::vector<std::string>{"up a", "up b", "down b", "down a"}));
 }
 
 TEST(ProgramModules, BuiltInTextsStayFromStartUpToShutDown) {

@@ -8,8 +8,19 @@
 
 #include "app/modules.h"
 #include "app/win32/form_window.h"
+#include "support/startup_defaults.h"
+
+namespace {
+
+// A start-up check that fails says so in a box of its own: there is no window yet.
+void ShowStartupError(const std::string& caption, const std::string& text) {
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONERROR | MB_OK);
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    qor::ShowErrorMessageBox = ShowStartupError;
     corvix::ModuleRunner modules(corvix::ProgramModules());
     if (const auto halted = modules.StartUp()) return *halted;
 

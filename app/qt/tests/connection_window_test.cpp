@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "app/qt/form_window.h"
+#include "app/qt/tests/open_window.h"
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
@@ -23,11 +24,7 @@ protected:
     void SetUp() override { corvix::StartRegistryRootB(); }
 
     std::unique_ptr<FormWindow> Open(os::Sockets& sockets) {
-        auto window = std::make_unique<FormWindow>(registry_, sockets, system_);
-        window->Handle([](corvix::TForm1& form) { form.FormCreate(); });
-        window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        return window;
+        return corvix::qt::testing::OpenWindow(registry_, sockets, system_);
     }
 
     // The port field is read-only: the port goes into the window's state.

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "app/qt/form_window.h"
+#include "app/qt/tests/open_window.h"
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
@@ -21,13 +22,7 @@ class QtWindow : public testing::Test {
 protected:
     void SetUp() override { corvix::StartRegistryRootB(); }
 
-    std::unique_ptr<FormWindow> Open() {
-        auto window = std::make_unique<FormWindow>(registry_, sockets_, system_);
-        window->Handle([](corvix::TForm1& form) { form.FormCreate(); });
-        window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        return window;
-    }
+    std::unique_ptr<FormWindow> Open() { return corvix::qt::testing::OpenWindow(registry_, sockets_, system_); }
 
     template <typename T>
     static T* As(FormWindow& w, ControlId id) {

@@ -1,0 +1,21 @@
+// Opens the Qt window as the program does: created, FormCreate run, shown and painted.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <memory>
+
+#include "app/qt/form_window.h"
+
+namespace corvix::qt::testing {
+
+inline std::unique_ptr<FormWindow> OpenWindow(os::Registry& registry, os::Sockets& sockets, os::System& system) {
+    auto window = std::make_unique<FormWindow>(registry, sockets, system);
+    window->Handle([](TForm1& form) { form.FormCreate(); });
+    window->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    return window;
+}
+
+}  // namespace corvix::qt::testing

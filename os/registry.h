@@ -17,7 +17,6 @@ inline constexpr std::uint32_t KeySetValue = 0x0002;
 inline constexpr std::uint32_t KeyAllAccess = 0xF003F;
 
 // Value types.
-inline constexpr std::uint32_t RegNone = 0;
 inline constexpr std::uint32_t RegSz = 1;
 inline constexpr std::uint32_t RegExpandSz = 2;
 inline constexpr std::uint32_t RegBinary = 3;

@@ -16,7 +16,7 @@ inline FormHandler ClickHandler(ControlId id) {
     case ControlId::ButtonTest: return &TForm1::ButtonTestClick;
     default: break;
     }
-    switch (Spec(id).click) {
+    switch (LayoutRow(id).click) {
     case ClickRole::CopyHostName: return &TForm1::CopyHostName;
     case ClickRole::CopyIpAddr: return &TForm1::CopyIpAddr;
     case ClickRole::None: break;

@@ -28,13 +28,13 @@ std::string ErrorBoxText(const std::string& message) {
 
 TForm1::TForm1(View& view, os::Registry& registry, os::Sockets& sockets, os::System& system)
     : view_(view), registry_(registry), sockets_(sockets), system_(system) {
-    for (const auto& spec : FormLayout) {
-        ControlState& state = Control(spec.id);
-        state.text = spec.text;
-        state.fontColour = spec.fontColour;
-        state.visible = spec.visible;
-        state.enabled = spec.enabled;
-        state.width = spec.width;
+    for (const auto& row : FormLayout) {
+        ControlState& state = Control(row.id);
+        state.text = row.text;
+        state.fontColour = row.fontColour;
+        state.visible = row.visible;
+        state.enabled = row.enabled;
+        state.width = row.width;
     }
 }
 
@@ -59,7 +59,7 @@ void TForm1::FormCreate() {
         // The port is already the default: nothing to restore, so the port field takes the room.
         Control(ControlId::EditDefault).visible = false;
         Control(ControlId::ButtonSetDefault).visible = false;
-        Control(ControlId::EditPort).width = Spec(ControlId::EditHostName).width;
+        Control(ControlId::EditPort).width = LayoutRow(ControlId::EditHostName).width;
     }
 }
 

@@ -120,8 +120,8 @@ namespace {
 
 void AppendFocusable(ControlId parent, std::vector<ControlId>& order) {
     std::vector<const ControlSpec*> children;
-    for (const auto& spec : FormLayout) {
-        if (spec.id != ControlId::Form1 && spec.parent == parent && spec.tabOrder >= 0) children.push_back(&spec);
+    for (const auto& row : FormLayout) {
+        if (row.id != ControlId::Form1 && row.parent == parent && row.tabOrder >= 0) children.push_back(&row);
     }
     std::stable_sort(children.begin(), children.end(),
                      [](const ControlSpec* a, const ControlSpec* b) { return a->tabOrder < b->tabOrder; });

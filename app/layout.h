@@ -69,7 +69,7 @@ inline constexpr std::string_view FontFamily = "Arial";
 // The form itself: placed at 226, 164 with an outer size of 644 x 449.
 extern const std::array<ControlSpec, static_cast<std::size_t>(ControlId::Count)> FormLayout;
 
-inline const ControlSpec& Spec(ControlId id) { return FormLayout[static_cast<std::size_t>(id)]; }
+inline const ControlSpec& LayoutRow(ControlId id) { return FormLayout[static_cast<std::size_t>(id)]; }
 
 // The controls that take the focus, in the order Tab visits them.
 std::vector<ControlId> FocusOrder();

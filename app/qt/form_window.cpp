@@ -50,7 +50,7 @@ FormWindow::FormWindow(os::Registry& registry, os::Sockets& sockets, os::System&
 }
 
 void FormWindow::Build() {
-    const ControlSpec& formSpec = Spec(ControlId::Form1);
+    const ControlSpec& formSpec = LayoutRow(ControlId::Form1);
     widgets_[0] = this;
     setWindowTitle(Text(formSpec.text));
     setFont(WindowFont(formSpec.fontPixels));
@@ -62,32 +62,32 @@ void FormWindow::Build() {
     move(formSpec.left, formSpec.top);
     resize(formSpec.width, formSpec.height);
 
-    for (const ControlSpec& spec : FormLayout) {
-        if (spec.kind == ControlKind::Form) continue;
-        QWidget* parent = Widget(spec.parent);
+    for (const ControlSpec& row : FormLayout) {
+        if (row.kind == ControlKind::Form) continue;
+        QWidget* parent = Widget(row.parent);
         QWidget* widget = nullptr;
-        switch (spec.kind) {
+        switch (row.kind) {
         case ControlKind::Group:
-            widget = new QGroupBox(Text(spec.text), parent);
+            widget = new QGroupBox(Text(row.text), parent);
             break;
         case ControlKind::CaptionLabel:
         case ControlKind::ValueLabel: {
             auto* label = new QLabel(parent);
-            label->setAlignment(spec.kind == ControlKind::CaptionLabel ? Qt::AlignRight | Qt::AlignTop
+            label->setAlignment(row.kind == ControlKind::CaptionLabel ? Qt::AlignRight | Qt::AlignTop
                                                                        : Qt::AlignLeft | Qt::AlignTop);
-            if (spec.click != ClickRole::None) label->installEventFilter(this);
+            if (row.click != ClickRole::None) label->installEventFilter(this);
             widget = label;
             break;
         }
         case ControlKind::Edit: {
             auto* edit = new QLineEdit(parent);
-            edit->setReadOnly(spec.readOnly);
-            if (spec.background == Background::InactiveBorder) {
+            edit->setReadOnly(row.readOnly);
+            if (row.background == Background::InactiveBorder) {
                 QPalette p = edit->palette();
                 p.setColor(QPalette::Base, InactiveBorderColour);
                 edit->setPalette(p);
             }
-            const ControlId id = spec.id;
+            const ControlId id = row.id;
             connect(edit, &QLineEdit::textEdited, this, [this, id](const QString& text) {
                 form_.Control(id).text = text.toLatin1().toStdString();
             });
@@ -95,11 +95,11 @@ void FormWindow::Build() {
             break;
         }
         case ControlKind::Button: {
-            auto* button = new QPushButton(Text(spec.text), parent);
-            if (spec.glyph != Glyph::None) button->setIcon(style()->standardIcon(GlyphPixmap(spec.glyph)));
+            auto* button = new QPushButton(Text(row.text), parent);
+            if (row.glyph != Glyph::None) button->setIcon(style()->standardIcon(GlyphPixmap(row.glyph)));
             button->setAutoDefault(false);
-            button->setDefault(spec.key == KeyRole::Default);
-            const ControlId id = spec.id;
+            button->setDefault(row.key == KeyRole::Default);
+            const ControlId id = row.id;
             connect(button, &QPushButton::clicked, this, [this, id] { Click(id); });
             widget = button;
             break;
@@ -107,15 +107,15 @@ void FormWindow::Build() {
         case ControlKind::Form:
             break;
         }
-        widget->setObjectName(Text(spec.name));
-        if (spec.fontPixels != formSpec.fontPixels) widget->setFont(WindowFont(spec.fontPixels));
-        if (spec.width > 0) {
-            widget->setGeometry(spec.left, spec.top, spec.width, spec.height);
+        widget->setObjectName(Text(row.name));
+        if (row.fontPixels != formSpec.fontPixels) widget->setFont(WindowFont(row.fontPixels));
+        if (row.width > 0) {
+            widget->setGeometry(row.left, row.top, row.width, row.height);
         } else {
-            widget->move(spec.left, spec.top);
+            widget->move(row.left, row.top);
         }
-        widget->setFocusPolicy(spec.tabOrder >= 0 && spec.kind != ControlKind::Group ? Qt::StrongFocus : Qt::NoFocus);
-        widgets_[static_cast<std::size_t>(spec.id)] = widget;
+        widget->setFocusPolicy(row.tabOrder >= 0 && row.kind != ControlKind::Group ? Qt::StrongFocus : Qt::NoFocus);
+        widgets_[static_cast<std::size_t>(row.id)] = widget;
     }
 
     const std::vector<ControlId> order = FocusOrder();
@@ -123,10 +123,10 @@ void FormWindow::Build() {
 }
 
 void FormWindow::Sync() {
-    for (const ControlSpec& spec : FormLayout) {
-        if (spec.kind == ControlKind::Form || spec.kind == ControlKind::Group) continue;
-        const ControlState& state = form_.Control(spec.id);
-        QWidget* widget = Widget(spec.id);
+    for (const ControlSpec& row : FormLayout) {
+        if (row.kind == ControlKind::Form || row.kind == ControlKind::Group) continue;
+        const ControlState& state = form_.Control(row.id);
+        QWidget* widget = Widget(row.id);
         const QString text = QString::fromLatin1(state.text.data(), static_cast<qsizetype>(state.text.size()));
         if (auto* label = qobject_cast<QLabel*>(widget)) {
             QPalette p = label->palette();
@@ -134,7 +134,7 @@ void FormWindow::Sync() {
             label->setPalette(p);
             if (label->text() != text) {
                 label->setText(text);
-                if (spec.width == 0) label->adjustSize();  // value labels grow with their text
+                if (row.width == 0) label->adjustSize();  // value labels grow with their text
             }
         } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
             if (edit->text() != text) edit->setText(text);
@@ -143,7 +143,7 @@ void FormWindow::Sync() {
         }
         widget->setEnabled(state.enabled);
         widget->setVisible(state.visible);
-        if (spec.width > 0 && widget->width() != state.width) widget->resize(state.width, widget->height());
+        if (row.width > 0 && widget->width() != state.width) widget->resize(state.width, widget->height());
     }
 }
 
@@ -153,9 +153,9 @@ void FormWindow::Click(ControlId id) {
 
 bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease) {
-        for (const ControlSpec& spec : FormLayout) {
-            if (Widget(spec.id) != watched) continue;
-            Click(spec.id);
+        for (const ControlSpec& row : FormLayout) {
+            if (Widget(row.id) != watched) continue;
+            Click(row.id);
             return true;
         }
     }
@@ -178,8 +178,8 @@ void FormWindow::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
         return;
     }
-    for (const ControlSpec& spec : FormLayout) {
-        if (spec.key == role) static_cast<QPushButton*>(Widget(spec.id))->click();
+    for (const ControlSpec& row : FormLayout) {
+        if (row.key == role) static_cast<QPushButton*>(Widget(row.id))->click();
     }
 }
 
@@ -188,7 +188,7 @@ void FormWindow::showEvent(QShowEvent* event) {
     if (framed_) return;
     framed_ = true;
     // The layout's size is the outer size: take the frame off the client area.
-    const ControlSpec& formSpec = Spec(ControlId::Form1);
+    const ControlSpec& formSpec = LayoutRow(ControlId::Form1);
     const QSize frame = frameGeometry().size() - geometry().size();
     resize(formSpec.width - frame.width(), formSpec.height - frame.height());
 }

@@ -33,11 +33,11 @@ TEST(Layout, FocusOrder) {
 }
 
 TEST(Layout, ChildrenFitInsideTheirGroups) {
-    for (const auto& spec : corvix::FormLayout) {
-        if (spec.id == ControlId::Form1 || spec.parent == ControlId::Form1 || spec.width == 0) continue;
-        const auto& group = corvix::Spec(spec.parent);
-        EXPECT_LE(spec.left + spec.width, group.width) << spec.name;
-        EXPECT_LE(spec.top + spec.height, group.height) << spec.name;
+    for (const auto& row : corvix::FormLayout) {
+        if (row.id == ControlId::Form1 || row.parent == ControlId::Form1 || row.width == 0) continue;
+        const auto& group = corvix::LayoutRow(row.parent);
+        EXPECT_LE(row.left + row.width, group.width) << row.name;
+        EXPECT_LE(row.top + row.height, group.height) << row.name;
     }
 }
 

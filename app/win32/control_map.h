@@ -16,7 +16,7 @@ inline constexpr int FirstControlNumber = 100;
 // The default button is IDOK and the cancel button IDCANCEL, the ids the dialog keyboard handling
 // sends for Enter and Esc.
 inline int ControlNumber(ControlId id) {
-    switch (Spec(id).key) {
+    switch (LayoutRow(id).key) {
     case KeyRole::Default: return IDOK;
     case KeyRole::Cancel: return IDCANCEL;
     case KeyRole::None: break;
@@ -25,8 +25,8 @@ inline int ControlNumber(ControlId id) {
 }
 
 inline std::optional<ControlId> ControlOfNumber(int number) {
-    for (const ControlSpec& spec : FormLayout) {
-        if (spec.kind != ControlKind::Form && ControlNumber(spec.id) == number) return spec.id;
+    for (const ControlSpec& row : FormLayout) {
+        if (row.kind != ControlKind::Form && ControlNumber(row.id) == number) return row.id;
     }
     return std::nullopt;
 }
@@ -35,9 +35,9 @@ inline std::optional<ControlId> ControlOfNumber(int number) {
 // a control inside a group box sits at the group's position plus its own.
 inline POINT ClientPosition(ControlId id) {
     POINT at{0, 0};
-    for (ControlId c = id; c != ControlId::Form1; c = Spec(c).parent) {
-        at.x += Spec(c).left;
-        at.y += Spec(c).top;
+    for (ControlId c = id; c != ControlId::Form1; c = LayoutRow(c).parent) {
+        at.x += LayoutRow(c).left;
+        at.y += LayoutRow(c).top;
     }
     return at;
 }

@@ -27,14 +27,14 @@ std::runtime_error SystemRefused(const char* what) {
 
 // The system colour a control's background is painted in; edits without a colour of their own keep
 // the edit colour, everything else shows the form's.
-int SystemColour(const ControlSpec& spec) {
-    switch (spec.background) {
+int SystemColour(const ControlSpec& row) {
+    switch (row.background) {
     case Background::ButtonFace: return COLOR_BTNFACE;
     case Background::InactiveBorder: return COLOR_INACTIVEBORDER;
     case Background::Inherit: break;
     }
-    if (spec.kind == ControlKind::Edit) return COLOR_WINDOW;
-    return SystemColour(Spec(ControlId::Form1));
+    if (row.kind == ControlKind::Edit) return COLOR_WINDOW;
+    return SystemColour(LayoutRow(ControlId::Form1));
 }
 
 HFONT CreateWindowFont(int pixels) {
@@ -147,7 +147,7 @@ HFONT FormWindow::Font(int pixels) {
 }
 
 void FormWindow::Build(HINSTANCE instance) {
-    const ControlSpec& formSpec = Spec(ControlId::Form1);
+    const ControlSpec& formSpec = LayoutRow(ControlId::Form1);
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = &FormWindow::WindowProc;
@@ -166,12 +166,12 @@ void FormWindow::Build(HINSTANCE instance) {
                               instance, this);
     if (!window_) throw SystemRefused("create the window");
 
-    for (const ControlSpec& spec : FormLayout) {
-        if (spec.kind == ControlKind::Form) continue;
+    for (const ControlSpec& row : FormLayout) {
+        if (row.kind == ControlKind::Form) continue;
         const char* windowClassOfControl = "STATIC";
         DWORD style = WS_CHILD;
         DWORD extendedStyle = 0;
-        switch (spec.kind) {
+        switch (row.kind) {
         case ControlKind::Group:
             windowClassOfControl = "BUTTON";
             style |= BS_GROUPBOX;
@@ -184,39 +184,39 @@ void FormWindow::Build(HINSTANCE instance) {
             break;
         case ControlKind::Edit:
             windowClassOfControl = "EDIT";
-            style |= ES_LEFT | ES_AUTOHSCROLL | (spec.readOnly ? ES_READONLY : 0);
+            style |= ES_LEFT | ES_AUTOHSCROLL | (row.readOnly ? ES_READONLY : 0);
             extendedStyle |= WS_EX_CLIENTEDGE;
             break;
         case ControlKind::Button:
             windowClassOfControl = "BUTTON";
-            style |= spec.key == KeyRole::Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+            style |= row.key == KeyRole::Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
             break;
         case ControlKind::Form:
             break;
         }
-        if (spec.click != ClickRole::None) style |= SS_NOTIFY;
-        if (spec.tabOrder >= 0 && (spec.kind == ControlKind::Edit || spec.kind == ControlKind::Button)) {
+        if (row.click != ClickRole::None) style |= SS_NOTIFY;
+        if (row.tabOrder >= 0 && (row.kind == ControlKind::Edit || row.kind == ControlKind::Button)) {
             style |= WS_TABSTOP;
         }
-        if (spec.visible) style |= WS_VISIBLE;
-        if (!spec.enabled) style |= WS_DISABLED;
+        if (row.visible) style |= WS_VISIBLE;
+        if (!row.enabled) style |= WS_DISABLED;
 
-        const POINT at = ClientPosition(spec.id);
+        const POINT at = ClientPosition(row.id);
         const HWND control = CreateWindowExA(
-            extendedStyle, windowClassOfControl, std::string(spec.text).c_str(), style, at.x, at.y, spec.width,
-            spec.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlNumber(spec.id))), instance,
+            extendedStyle, windowClassOfControl, std::string(row.text).c_str(), style, at.x, at.y, row.width,
+            row.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlNumber(row.id))), instance,
             nullptr);
-        if (!control) throw SystemRefused(("create the control " + std::string(spec.name)).c_str());
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(spec.fontPixels)), FALSE);
-        if (spec.glyph != Glyph::None) {
-            HICON& glyph = glyphs_[static_cast<std::size_t>(spec.glyph) - 1];
-            if (!glyph) glyph = MakeGlyph(spec.glyph);
+        if (!control) throw SystemRefused(("create the control " + std::string(row.name)).c_str());
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(row.fontPixels)), FALSE);
+        if (row.glyph != Glyph::None) {
+            HICON& glyph = glyphs_[static_cast<std::size_t>(row.glyph) - 1];
+            if (!glyph) glyph = MakeGlyph(row.glyph);
             SendMessageA(control, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(glyph));
         }
-        controls_[Index(spec.id)] = control;
-        shownColours_[Index(spec.id)] = spec.fontColour;
-        shownWidths_[Index(spec.id)] = spec.width;
-        if (spec.kind == ControlKind::ValueLabel && spec.width == 0) FitToText(spec.id);
+        controls_[Index(row.id)] = control;
+        shownColours_[Index(row.id)] = row.fontColour;
+        shownWidths_[Index(row.id)] = row.width;
+        if (row.kind == ControlKind::ValueLabel && row.width == 0) FitToText(row.id);
     }
 
     // Tab walks the child windows in their z-order: put the focusable ones in the focus order.
@@ -230,14 +230,14 @@ void FormWindow::Build(HINSTANCE instance) {
 void FormWindow::Sync() {
     if (!window_) return;
     const HWND focus = GetFocus();
-    for (const ControlSpec& spec : FormLayout) {
-        if (spec.kind == ControlKind::Form || spec.kind == ControlKind::Group) continue;
-        const ControlState& state = form_.Control(spec.id);
-        const HWND control = Control(spec.id);
-        const std::size_t i = Index(spec.id);
+    for (const ControlSpec& row : FormLayout) {
+        if (row.kind == ControlKind::Form || row.kind == ControlKind::Group) continue;
+        const ControlState& state = form_.Control(row.id);
+        const HWND control = Control(row.id);
+        const std::size_t i = Index(row.id);
         if (WindowText(control) != state.text) {
             SetWindowTextA(control, state.text.c_str());
-            if (spec.kind == ControlKind::ValueLabel && spec.width == 0) FitToText(spec.id);
+            if (row.kind == ControlKind::ValueLabel && row.width == 0) FitToText(row.id);
         }
         if (shownColours_[i] != state.fontColour) {
             shownColours_[i] = state.fontColour;
@@ -252,9 +252,9 @@ void FormWindow::Sync() {
         }
         if (state.enabled != (IsWindowEnabled(control) != FALSE)) EnableWindow(control, state.enabled);
         if (state.visible != shown) ShowWindow(control, state.visible ? SW_SHOWNA : SW_HIDE);
-        if (spec.width > 0 && shownWidths_[i] != state.width) {
+        if (row.width > 0 && shownWidths_[i] != state.width) {
             shownWidths_[i] = state.width;
-            SetWindowPos(control, nullptr, 0, 0, state.width, spec.height,
+            SetWindowPos(control, nullptr, 0, 0, state.width, row.height,
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
@@ -295,8 +295,8 @@ bool FormWindow::PreTranslate(MSG& message) { return window_ && IsDialogMessageA
 void FormWindow::Command(int number, int code) {
     const std::optional<ControlId> id = ControlOfNumber(number);
     if (!id) return;
-    const ControlSpec& spec = Spec(*id);
-    switch (spec.kind) {
+    const ControlSpec& row = LayoutRow(*id);
+    switch (row.kind) {
     case ControlKind::Edit:
         // What the user typed is what the handlers read.
         if (code == EN_CHANGE) form_.Control(*id).text = WindowText(Control(*id));
@@ -324,7 +324,7 @@ void FormWindow::Click(ControlId id) {
 LRESULT FormWindow::ControlColour(HDC dc, HWND control) {
     const std::optional<ControlId> id = ControlOfNumber(GetDlgCtrlID(control));
     if (!id) return 0;
-    const int colour = SystemColour(Spec(*id));
+    const int colour = SystemColour(LayoutRow(*id));
     SetTextColor(dc, form_.Control(*id).fontColour);  // colour values are COLORREFs: 0x00BBGGRR
     SetBkColor(dc, GetSysColor(colour));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(colour));

@@ -248,7 +248,7 @@ public:
     HWND Window() const { return window_; }
     HWND Item(ControlId id) const {
         const HWND item = GetDlgItem(window_, ControlNumber(id));
-        if (!item) throw Failed("no control " + std::string(corvix::Spec(id).name) + " in the window");
+        if (!item) throw Failed("no control " + std::string(corvix::LayoutRow(id).name) + " in the window");
         return item;
     }
 
@@ -287,7 +287,7 @@ public:
 
     void WaitForFocus(ControlId id) const {
         const HWND item = Item(id);
-        Expect(WaitFor([&] { return Focus() == item; }), std::string(corvix::Spec(id).name) + " takes the focus");
+        Expect(WaitFor([&] { return Focus() == item; }), std::string(corvix::LayoutRow(id).name) + " takes the focus");
     }
 
     void Click(ControlId id) const {
@@ -425,7 +425,7 @@ void RunTest(Program& program) {
 
 void ExpectRed(Program& program, ControlId id, bool red) {
     const int pixels = program.RedPixels(id);
-    Expect(red ? pixels > 0 : pixels == 0, std::string(corvix::Spec(id).name) + (red ? " is" : " is not") +
+    Expect(red ? pixels > 0 : pixels == 0, std::string(corvix::LayoutRow(id).name) + (red ? " is" : " is not") +
                                                " red on screen (" + std::to_string(pixels) + " red pixels)");
 }
 
@@ -450,21 +450,21 @@ void FirstStart(const std::string& path) {
     ExpectEqual(outer.bottom - outer.top, 449, "outer height of the window");
 
     // Every control where the layout puts it, unscaled; value labels as wide as their text.
-    for (const corvix::ControlSpec& spec : corvix::FormLayout) {
-        if (spec.kind == corvix::ControlKind::Form || spec.id == ControlId::EditPort) continue;
-        const RECT at = program.Placement(spec.id);
-        const POINT expected = corvix::win32::ClientPosition(spec.id);
-        const std::string name(spec.name);
+    for (const corvix::ControlSpec& row : corvix::FormLayout) {
+        if (row.kind == corvix::ControlKind::Form || row.id == ControlId::EditPort) continue;
+        const RECT at = program.Placement(row.id);
+        const POINT expected = corvix::win32::ClientPosition(row.id);
+        const std::string name(row.name);
         ExpectEqual(at.left, expected.x, "left of " + name);
         ExpectEqual(at.top, expected.y, "top of " + name);
-        if (spec.width > 0) {
-            ExpectEqual(at.right - at.left, spec.width, "width of " + name);
-            ExpectEqual(at.bottom - at.top, spec.height, "height of " + name);
-        } else if (!program.Text(spec.id).empty()) {
+        if (row.width > 0) {
+            ExpectEqual(at.right - at.left, row.width, "width of " + name);
+            ExpectEqual(at.bottom - at.top, row.height, "height of " + name);
+        } else if (!program.Text(row.id).empty()) {
             Expect(at.right > at.left && at.bottom > at.top, name + " is as large as its text");
         }
-        if (spec.kind != corvix::ControlKind::ValueLabel && spec.kind != corvix::ControlKind::Edit) {
-            ExpectEqual(program.Text(spec.id), std::string(spec.text), "text of " + name);
+        if (row.kind != corvix::ControlKind::ValueLabel && row.kind != corvix::ControlKind::Edit) {
+            ExpectEqual(program.Text(row.id), std::string(row.text), "text of " + name);
         }
     }
     ExpectEqual(program.Text(ControlId::LabelResultInit), "Ok", "LabelResultInit");
@@ -563,7 +563,7 @@ void TestInvalidName(const std::string& path) {
     ExpectRed(program, ControlId::LabelResultGHI, true);
     for (ControlId id : {ControlId::LabelHost, ControlId::LabelAddr, ControlId::LabelPort, ControlId::LabelResultOS,
                          ControlId::LabelResultC}) {
-        ExpectEqual(program.Text(id), "?", std::string(corvix::Spec(id).name));
+        ExpectEqual(program.Text(id), "?", std::string(corvix::LayoutRow(id).name));
     }
     // A click on the caption copies the address label's text, "?" too, into the host name field.
     program.Click(ControlId::Label10);

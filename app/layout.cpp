@@ -8,8 +8,8 @@ namespace {
 using C = ControlId;
 using K = ControlKind;
 
-constexpr ControlSpec Caption(C id, std::string_view name, C parent, int l, int t, int w, int h,
-                              std::string_view text, ClickRole click = ClickRole::None) {
+constexpr ControlSpec Caption(C id, std::string_view name, C parent, int l, int t, int w, int h, std::string_view text,
+                              ClickRole click = ClickRole::None) {
     ControlSpec s{id, name, K::CaptionLabel, parent, l, t, w, h, text, -1};
     s.click = click;
     return s;
@@ -27,8 +27,8 @@ constexpr ControlSpec Group(C id, std::string_view name, int l, int t, int w, in
     return ControlSpec{id, name, K::Group, C::Form1, l, t, w, h, text, tabOrder};
 }
 
-constexpr ControlSpec Edit(C id, std::string_view name, int l, int t, int w, int h, std::string_view text,
-                           int tabOrder, bool readOnly, bool enabled) {
+constexpr ControlSpec Edit(C id, std::string_view name, int l, int t, int w, int h, std::string_view text, int tabOrder,
+                           bool readOnly, bool enabled) {
     ControlSpec s{id, name, K::Edit, C::GroupServer, l, t, w, h, text, tabOrder};
     s.readOnly = readOnly;
     s.enabled = enabled;
@@ -36,8 +36,8 @@ constexpr ControlSpec Edit(C id, std::string_view name, int l, int t, int w, int
     return s;
 }
 
-constexpr ControlSpec Button(C id, std::string_view name, C parent, int l, int t, int w, int h,
-                             std::string_view text, int tabOrder, Glyph glyph, KeyRole key) {
+constexpr ControlSpec Button(C id, std::string_view name, C parent, int l, int t, int w, int h, std::string_view text,
+                             int tabOrder, Glyph glyph, KeyRole key) {
     ControlSpec s{id, name, K::Button, parent, l, t, w, h, text, tabOrder};
     s.glyph = glyph;
     s.key = key;

@@ -64,7 +64,8 @@ std::int32_t ReadHostPort(os::Registry& registry, os::RegKey key) {
         Raise("Failed to get data for '%s'", name);
     }
     if (type != os::RegDword) Raise("Invalid data type for '%s'", name);
-    const std::uint32_t value = buffer[0] | buffer[1] << 8 | buffer[2] << 16 | static_cast<std::uint32_t>(buffer[3]) << 24;
+    const std::uint32_t value =
+        buffer[0] | buffer[1] << 8 | buffer[2] << 16 | static_cast<std::uint32_t>(buffer[3]) << 24;
     return static_cast<std::int32_t>(value);
 }
 
@@ -109,8 +110,8 @@ void SaveSettings(const ServerSettings& settings, os::Registry& registry) {
     Write(registry, key.Key(), "HostName", os::RegSz, host);
     const auto port = static_cast<std::uint32_t>(settings.port);
     Write(registry, key.Key(), "HostPort", os::RegDword,
-          {static_cast<std::uint8_t>(port), static_cast<std::uint8_t>(port >> 8),
-           static_cast<std::uint8_t>(port >> 16), static_cast<std::uint8_t>(port >> 24)});
+          {static_cast<std::uint8_t>(port), static_cast<std::uint8_t>(port >> 8), static_cast<std::uint8_t>(port >> 16),
+           static_cast<std::uint8_t>(port >> 24)});
 }
 
 }  // namespace corvix

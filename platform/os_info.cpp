@@ -37,28 +37,40 @@ OsVersionClass ClassifyNt(const os::VersionRecord& r) {
 
 const char* ClassText(OsVersionClass c) {
     switch (c) {
-    case 0: return "Win 3.1";
-    case 1: return "Win 95";
-    case 2: return "Win 98";
-    case 3: return "Win 98SE";
-    case 4: return "Win ME";
-    case 5: return "Win NT";
-    case 6: return "Win 2000";
-    case 7: return "Win XP";
-    case 8: return "Win 2003";
-    case 9: return "Win Vista";
-    case 12: return "Win 7";
-    default: return "Unknown";
+    case 0:
+        return "Win 3.1";
+    case 1:
+        return "Win 95";
+    case 2:
+        return "Win 98";
+    case 3:
+        return "Win 98SE";
+    case 4:
+        return "Win ME";
+    case 5:
+        return "Win NT";
+    case 6:
+        return "Win 2000";
+    case 7:
+        return "Win XP";
+    case 8:
+        return "Win 2003";
+    case 9:
+        return "Win Vista";
+    case 12:
+        return "Win 7";
+    default:
+        return "Unknown";
     }
 }
 
 // Two words per language, the false word first; none longer than 4 characters.
 constexpr const char* YesNoWords[LanguageCount * 2] = {
-    "Nee", "Ja",    // Dutch
-    "No",  "Yes",   // English
-    "Nein", "Ja",   // German
-    "Non", "Oui",   // French
-    "Nem", "Igen",  // Hungarian
+    "Nee",  "Ja",    // Dutch
+    "No",   "Yes",   // English
+    "Nein", "Ja",    // German
+    "Non",  "Oui",   // French
+    "Nem",  "Igen",  // Hungarian
 };
 
 }  // namespace
@@ -68,10 +80,14 @@ OsVersionClass GetOsVersionClass(os::VersionRecord& record, os::System& system) 
     record.dwOSVersionInfoSize = sizeof(os::VersionRecord);
     if (!system.ReadVersion(record)) return -1;
     switch (record.dwPlatformId) {
-    case PlatformWin32s: return 0;
-    case PlatformWindows: return ClassifyWindows(record);
-    case PlatformNt: return ClassifyNt(record);
-    default: return -1;
+    case PlatformWin32s:
+        return 0;
+    case PlatformWindows:
+        return ClassifyWindows(record);
+    case PlatformNt:
+        return ClassifyNt(record);
+    default:
+        return -1;
     }
 }
 
@@ -86,10 +102,14 @@ std::string GetOsVersionText(os::System& system) {
 
 bool IsWow64(os::System& system) {
     switch (system.IsWow64Process()) {
-    case os::Wow64Query::NoExport: return false;
-    case os::Wow64Query::Failed: throw Error("Bad process handle");
-    case os::Wow64Query::No: return false;
-    case os::Wow64Query::Yes: return true;
+    case os::Wow64Query::NoExport:
+        return false;
+    case os::Wow64Query::Failed:
+        throw Error("Bad process handle");
+    case os::Wow64Query::No:
+        return false;
+    case os::Wow64Query::Yes:
+        return true;
     }
     return false;
 }

@@ -46,9 +46,7 @@ TimeUnits NowTimeUnits(os::System& sys) {
     return static_cast<TimeUnits>((now.wHour * 3600 + now.wMinute * 60 + now.wSecond) / 2);
 }
 
-TimeParts SplitTimeUnits(TimeUnits units) {
-    return {units / 1800, units / 30 % 60, units % 30 * 2};
-}
+TimeParts SplitTimeUnits(TimeUnits units) { return {units / 1800, units / 30 % 60, units % 30 * 2}; }
 
 std::string TimeUnitsToText(TimeUnits units) {
     const TimeParts parts = SplitTimeUnits(units);
@@ -99,11 +97,16 @@ bool DayToPeriod14(DayNumber day, DayParts& parts) { return DayToPeriod(day, par
 
 bool DecodeDayNumber(DayNumber day, PeriodType type, DayParts& parts) {
     switch (type) {
-        case PeriodDate: return DayToDate(day, parts);
-        case PeriodWeek: return DayToWeek(day, parts);
-        case PeriodFourWeeks13: return DayToPeriod13(day, parts);
-        case PeriodFourWeeks14: return DayToPeriod14(day, parts);
-        default: return Fail(parts, CalendarWrongPeriodType);
+    case PeriodDate:
+        return DayToDate(day, parts);
+    case PeriodWeek:
+        return DayToWeek(day, parts);
+    case PeriodFourWeeks13:
+        return DayToPeriod13(day, parts);
+    case PeriodFourWeeks14:
+        return DayToPeriod14(day, parts);
+    default:
+        return Fail(parts, CalendarWrongPeriodType);
     }
 }
 

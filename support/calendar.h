@@ -49,16 +49,19 @@ namespace CalendarTables {
 inline constexpr int FirstYear = 1901;
 inline constexpr int YearCount = 175;  // 1901..2075
 
-inline constexpr std::array<std::uint16_t, 12> DaysBeforeMonth = {
-    0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-inline constexpr std::array<std::uint16_t, 12> DaysBeforeMonthLeap = {
-    0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335};
+inline constexpr std::array<std::uint16_t, 12> DaysBeforeMonth = {0,   31,  59,  90,  120, 151,
+                                                                  181, 212, 243, 273, 304, 334};
+inline constexpr std::array<std::uint16_t, 12> DaysBeforeMonthLeap = {0,   31,  60,  91,  121, 152,
+                                                                      182, 213, 244, 274, 305, 335};
 
 inline constexpr std::string_view Digits = "0123456789";
 
 // Exactly as wide as a formatted date, trailing blanks included, so columns stay aligned.
-inline constexpr std::array<std::string_view, LanguageCount> NoDateTexts = {
-    "Geen datum", "No date   ", "Kein Datum", "Pas date  ", "D\xE1" "tum \xFC" "res"};
+inline constexpr std::array<std::string_view, LanguageCount> NoDateTexts = {"Geen datum", "No date   ", "Kein Datum",
+                                                                            "Pas date  ",
+                                                                            "D\xE1"
+                                                                            "tum \xFC"
+                                                                            "res"};
 
 // Index 0 is "--", 1..7 are Monday..Sunday.
 inline constexpr std::array<std::array<std::string_view, 8>, LanguageCount> WeekdayAbbreviations = {{
@@ -70,8 +73,18 @@ inline constexpr std::array<std::array<std::string_view, 8>, LanguageCount> Week
 }};
 
 // Split so that no "??-" or "??/" trigraph sequence appears in the source.
-inline constexpr std::string_view DateTemplate = "??" "-" "??" "-" "????";
-inline constexpr std::string_view PeriodTemplate = "??" "/" "??" "/" "????";
+inline constexpr std::string_view DateTemplate =
+    "??"
+    "-"
+    "??"
+    "-"
+    "????";
+inline constexpr std::string_view PeriodTemplate =
+    "??"
+    "/"
+    "??"
+    "/"
+    "????";
 
 // The Monday that starts ISO week 1 (the week holding 4 January) of each year 1901..2075.
 // 1901's Monday, 31 December 1900, lies before day 0, so that year counts from day 0 (a Tuesday):

@@ -80,10 +80,9 @@ std::string EntryHeader(os::System& system) {
 class LogLock {
 public:
     LogLock(const std::string& name, os::Files& files) : files_(files) {
-        const os::OpenResult opened =
-            files_.Open(name, os::Files::GenericRead | os::Files::GenericWrite,
-                        os::Files::ShareRead | os::Files::ShareWrite | os::Files::ShareDelete, os::Files::OpenAlways,
-                        os::Files::AttributeNormal);
+        const os::OpenResult opened = files_.Open(name, os::Files::GenericRead | os::Files::GenericWrite,
+                                                  os::Files::ShareRead | os::Files::ShareWrite | os::Files::ShareDelete,
+                                                  os::Files::OpenAlways, os::Files::AttributeNormal);
         if (opened.handle == os::InvalidFileHandle) return;
         if (files_.LockAppends(opened.handle) == 0) {
             handle_ = opened.handle;
@@ -123,8 +122,7 @@ void StopErrorLog() {
     LastLogBody.clear();
 }
 
-void AppendLogEntry(const std::string& entry, const std::string& programPath, os::Files& files,
-                    os::System& system) {
+void AppendLogEntry(const std::string& entry, const std::string& programPath, os::Files& files, os::System& system) {
     // Completed against the working directory, an empty path would put a log where none belongs.
     if (programPath.empty()) return;
     // The file object swallows its own failures: a log that cannot be opened or written loses the

@@ -35,8 +35,7 @@ void StopErrorLog();
 // Meant to be called inside an exception handler: writes one entry describing the exception being
 // handled, behind the caller's message and location lines, unless its body repeats the previous one
 // (letter case of A-Z aside). Outside any handler the entry names the class "??". Never throws.
-void LogException(const std::string& unitName, const std::string& procName,
-                  const std::string& message = {}) noexcept;
+void LogException(const std::string& unitName, const std::string& procName, const std::string& message = {}) noexcept;
 // The same with the clock, beep and program path taken from `system` and the file calls from `files`.
 void LogException(const std::string& unitName, const std::string& procName, const std::string& message,
                   os::System& system, os::Files& files) noexcept;

@@ -107,28 +107,40 @@ void ReplaceFirst(std::string& text, std::string_view placeholder, const std::st
 
 std::uint32_t AccessFor(std::int32_t openMode) {
     switch (openMode & 3) {
-        case 0: return os::Files::GenericRead;
-        case 1: return os::Files::GenericWrite;
-        case 2: return os::Files::GenericRead | os::Files::GenericWrite;
-        default: return 0;
+    case 0:
+        return os::Files::GenericRead;
+    case 1:
+        return os::Files::GenericWrite;
+    case 2:
+        return os::Files::GenericRead | os::Files::GenericWrite;
+    default:
+        return 0;
     }
 }
 
 std::uint32_t ShareFor(std::int32_t openMode) {
     switch (openMode & 240) {
-        case 16: return 0;
-        case 32: return os::Files::ShareRead;
-        default: return os::Files::ShareRead | os::Files::ShareWrite;
+    case 16:
+        return 0;
+    case 32:
+        return os::Files::ShareRead;
+    default:
+        return os::Files::ShareRead | os::Files::ShareWrite;
     }
 }
 
 std::uint32_t DispositionFor(std::uint8_t disposition) {
     switch (disposition) {
-        case 1: return os::Files::CreateNew;
-        case 2: return os::Files::TruncateExisting;
-        case 3: return os::Files::OpenAlways;
-        case 4: return os::Files::CreateAlways;
-        default: return os::Files::OpenExisting;
+    case 1:
+        return os::Files::CreateNew;
+    case 2:
+        return os::Files::TruncateExisting;
+    case 3:
+        return os::Files::OpenAlways;
+    case 4:
+        return os::Files::CreateAlways;
+    default:
+        return os::Files::OpenExisting;
     }
 }
 
@@ -252,7 +264,9 @@ std::string TQorFile::GetFileExt() const {
 void TQorFile::ChangeExtension(const std::string& ext) {
     // Only the part from the last dot counts; a bare extension gets its dot.
     const auto lastDot = ext.rfind('.');
-    const std::string wanted = ext.empty() ? std::string() : lastDot == std::string::npos ? "." + ext : ext.substr(lastDot);
+    const std::string wanted = ext.empty()                    ? std::string()
+                               : lastDot == std::string::npos ? "." + ext
+                                                              : ext.substr(lastDot);
     const auto dot = FileName.rfind('.');
     const bool hasExt = dot != std::string::npos && dot >= NameStart(FileName);
     SetFileName((hasExt ? FileName.substr(0, dot) : FileName) + wanted);
@@ -453,9 +467,9 @@ void TQorFile::OpenReadClose(void* buffer, std::int32_t record) {
 std::int32_t TQorFile::GetMaxBytes() {
     Action = "GetMaxBytes";
     if (!IsOpen()) {
-        const auto entry = files_.FindFirst(GetFileName(), os::Files::AttributeHidden | os::Files::AttributeSystem |
-                                                               os::Files::AttributeVolumeLabel |
-                                                               os::Files::AttributeDirectory);
+        const auto entry =
+            files_.FindFirst(GetFileName(), os::Files::AttributeHidden | os::Files::AttributeSystem |
+                                                os::Files::AttributeVolumeLabel | os::Files::AttributeDirectory);
         return entry ? static_cast<std::int32_t>(entry->sizeLow) : 0;
     }
     const os::SizeResult size = files_.Size(Handle);

@@ -24,7 +24,7 @@ extern std::int32_t OpenFiles;
 inline constexpr std::int32_t FileErrorMemoryFile = 252;  // the action needs the normal mode
 inline constexpr std::int32_t FileErrorOpenFile = 253;    // the action needs a closed file
 inline constexpr std::int32_t FileErrorReadAfterEof = 254;
-inline constexpr std::int32_t FileErrorDiskFull = 255;     // fewer bytes written than asked
+inline constexpr std::int32_t FileErrorDiskFull = 255;  // fewer bytes written than asked
 
 class TQorObject {
 public:

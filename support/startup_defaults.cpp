@@ -90,10 +90,21 @@ struct RequiredSize {
 
 // In the order they are checked; the last is a maximum, not an exact size.
 constexpr RequiredSize RequiredSizes[] = {
-    {"AtsHist", 64},          {"CommDevRecord", 1024},    {"DoorRecord", 512},   {"KanHist", 512},
-    {"KanProdRecord", 512},   {"KindOfId", 128},          {"LookupPersRecord", 1024},
-    {"PersRecord", 3584},     {"SwmHist", 256},           {"SwmProdRecord", 64}, {"SwmStRecord", 414},
-    {"VendLayout", 512},      {"VisitorAanmelding", 1024}, {"Movie", 3072},      {"TBlokAutoRecord", 8000},
+    {"AtsHist", 64},
+    {"CommDevRecord", 1024},
+    {"DoorRecord", 512},
+    {"KanHist", 512},
+    {"KanProdRecord", 512},
+    {"KindOfId", 128},
+    {"LookupPersRecord", 1024},
+    {"PersRecord", 3584},
+    {"SwmHist", 256},
+    {"SwmProdRecord", 64},
+    {"SwmStRecord", 414},
+    {"VendLayout", 512},
+    {"VisitorAanmelding", 1024},
+    {"Movie", 3072},
+    {"TBlokAutoRecord", 8000},
 };
 
 }  // namespace
@@ -109,10 +120,10 @@ void CheckRecordSizes(std::span<const std::int32_t, CheckedRecordCount> sizes) {
 
 void StartRecordChecks() {
     const std::int32_t actual[CheckedRecordCount] = {
-        sizeof(AtsHist),    sizeof(CommDevRecord), sizeof(DoorRecord),       sizeof(KanHist),
-        sizeof(KanProdRecord), sizeof(KindOfId),   sizeof(LookupPersRecord), sizeof(PersRecord),
-        sizeof(SwmHist),    sizeof(SwmProdRecord), sizeof(SwmStRecord),      sizeof(VendLayout),
-        sizeof(VisitorAanmelding), sizeof(Movie),  sizeof(TBlokAutoRecord),
+        sizeof(AtsHist),           sizeof(CommDevRecord), sizeof(DoorRecord),       sizeof(KanHist),
+        sizeof(KanProdRecord),     sizeof(KindOfId),      sizeof(LookupPersRecord), sizeof(PersRecord),
+        sizeof(SwmHist),           sizeof(SwmProdRecord), sizeof(SwmStRecord),      sizeof(VendLayout),
+        sizeof(VisitorAanmelding), sizeof(Movie),         sizeof(TBlokAutoRecord),
     };
     CheckRecordSizes(actual);
 }

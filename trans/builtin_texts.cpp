@@ -11,15 +11,11 @@ namespace {
 
 // Rows pass string literals. Building the std::string in this one place keeps each row a small
 // call; built at every call site, the strings made this function huge and slow to compile.
-void RegisterText(std::int32_t id, const char* text)
-{
-    qor::RegisterText(id, std::string(text));
-}
+void RegisterText(std::int32_t id, const char* text) { qor::RegisterText(id, std::string(text)); }
 
 }  // namespace
 
-void RegisterBuiltInTexts()
-{
+void RegisterBuiltInTexts() {
     // Buttons and common actions
     RegisterText(1, "&Ok");
     RegisterText(2, "Ok");
@@ -428,7 +424,8 @@ void RegisterBuiltInTexts()
     RegisterText(401, "Roosters");
     RegisterText(402, "Roostercode");
     RegisterText(403, "Roosteroverzicht");
-    RegisterText(404, "Let op: dit rooster is al aan personen toegewezen.\r\nDe wijzigingen gelden ook voor deze personen.");
+    RegisterText(404,
+                 "Let op: dit rooster is al aan personen toegewezen.\r\nDe wijzigingen gelden ook voor deze personen.");
     RegisterText(405, "Dagrooster");
     RegisterText(406, "Weekrooster");
     RegisterText(407, "Cyclisch rooster");
@@ -439,7 +436,9 @@ void RegisterBuiltInTexts()
     RegisterText(412, "Rooster kopi\xEBren");
     RegisterText(413, "Roosterwijziging");
     RegisterText(414, "Geplande uren");
-    RegisterText(415, "LET OP!\r\nOp de ingevulde datum wordt het oude continu rooster,\r\nvervangen door het nieuwe continu rooster.");
+    RegisterText(415,
+                 "LET OP!\r\nOp de ingevulde datum wordt het oude continu rooster,\r\nvervangen door het nieuwe "
+                 "continu rooster.");
     RegisterText(416, "Vaste werktijden");
     RegisterText(417, "Glijdende werktijden");
     RegisterText(418, "Kerntijd");
@@ -481,7 +480,9 @@ void RegisterBuiltInTexts()
     RegisterText(454, "Tijdvak toevoegen");
     RegisterText(455, "De tijdvakken overlappen elkaar.");
     RegisterText(456, "Tijdschema niet gevonden.");
-    RegisterText(457, "Dit tijdschema is in gebruik en kan niet worden verwijderd.\r\nVerwijder het eerst uit de toegangsgroepen.");
+    RegisterText(
+        457,
+        "Dit tijdschema is in gebruik en kan niet worden verwijderd.\r\nVerwijder het eerst uit de toegangsgroepen.");
     RegisterText(458, "Tijdschema voor feestdagen");
     RegisterText(459, "Altijd");
     RegisterText(460, "Nooit");
@@ -2280,7 +2281,8 @@ void RegisterBuiltInTexts()
     RegisterText(2216, "Rapport testen");
     RegisterText(2217, "Fouten in rapport");
     RegisterText(2218, "Het rapport bevat fouten, zie het logbestand.");
-    RegisterText(2219, "Het rapportontwerp is gewijzigd.\r\nWilt u de wijzigingen opslaan voordat u het venster sluit?");
+    RegisterText(2219,
+                 "Het rapportontwerp is gewijzigd.\r\nWilt u de wijzigingen opslaan voordat u het venster sluit?");
     RegisterText(2220, "Sneltoetsen");
     RegisterText(2221, "Sneltoets");
     RegisterText(2222, "Deze sneltoets is al in gebruik.");
@@ -2307,7 +2309,9 @@ void RegisterBuiltInTexts()
     RegisterText(4008, "Afdeling wijzigen");
     RegisterText(4009, "Afdeling verwijderen");
     RegisterText(4010, "Deze afdeling bestaat al.");
-    RegisterText(4011, "De afdeling is in gebruik en kan niet worden verwijderd.\r\nVerplaats eerst de personen naar een andere afdeling.");
+    RegisterText(4011,
+                 "De afdeling is in gebruik en kan niet worden verwijderd.\r\nVerplaats eerst de personen naar een "
+                 "andere afdeling.");
     RegisterText(4012, "Afdelingsmanager");
     RegisterText(4013, "Kostenplaatscode");
     RegisterText(4014, "Kostenplaats toevoegen");
@@ -2491,13 +2495,24 @@ void RegisterBuiltInTexts()
     RegisterText(4184, "Ongelezen meldingen");
 
     // Warnings with several lines
-    RegisterText(4185, "Deze persoon heeft nog passen in gebruik.\r\nDe passen worden geblokkeerd en ontkoppeld.\r\nWilt u doorgaan?");
-    RegisterText(4186, "De pas is geblokkeerd.\r\nDe blokkering wordt pas actief nadat de gegevens naar de controllers zijn verstuurd.");
-    RegisterText(4187, "Let op: het wijzigen van dit tijdschema heeft direct gevolgen voor alle toegangsgroepen die ervan gebruikmaken.\r\nControleer daarna de toegangsrechten van de betrokken personen.\r\nWilt u de wijziging nu doorvoeren?");
-    RegisterText(4188, "Het rooster wordt met terugwerkende kracht gewijzigd.\r\nAlle verwerkte dagen vanaf deze datum worden opnieuw berekend.");
+    RegisterText(
+        4185,
+        "Deze persoon heeft nog passen in gebruik.\r\nDe passen worden geblokkeerd en ontkoppeld.\r\nWilt u doorgaan?");
+    RegisterText(4186,
+                 "De pas is geblokkeerd.\r\nDe blokkering wordt pas actief nadat de gegevens naar de controllers zijn "
+                 "verstuurd.");
+    RegisterText(4187,
+                 "Let op: het wijzigen van dit tijdschema heeft direct gevolgen voor alle toegangsgroepen die ervan "
+                 "gebruikmaken.\r\nControleer daarna de toegangsrechten van de betrokken personen.\r\nWilt u de "
+                 "wijziging nu doorvoeren?");
+    RegisterText(4188,
+                 "Het rooster wordt met terugwerkende kracht gewijzigd.\r\nAlle verwerkte dagen vanaf deze datum "
+                 "worden opnieuw berekend.");
     RegisterText(4189, "Er zijn boekingen in een afgesloten periode.\r\nDeze boekingen worden niet gewijzigd.");
     RegisterText(4190, "Een periode heropenen is alleen toegestaan voor beheerders.");
-    RegisterText(4191, "De controller heeft nog niet verzonden gegevens.\r\nBij initialiseren gaan deze gegevens verloren.\r\nWilt u toch initialiseren?");
+    RegisterText(4191,
+                 "De controller heeft nog niet verzonden gegevens.\r\nBij initialiseren gaan deze gegevens "
+                 "verloren.\r\nWilt u toch initialiseren?");
     RegisterText(4192, "Initialiseren");
     RegisterText(4193, "Initialiseren mislukt.");
     RegisterText(4194, "Initialiseren gereed.");
@@ -2875,7 +2890,9 @@ void RegisterBuiltInTexts()
     RegisterText(4556, "Bezoekerstype");
     RegisterText(4557, "Bezoekerstypes");
     RegisterText(4558, "Zakelijk bezoek");
-    RegisterText(4559, "Priv\xE9" "bezoek");
+    RegisterText(4559,
+                 "Priv\xE9"
+                 "bezoek");
     RegisterText(4560, "Sollicitant");
     RegisterText(4561, "Monteur");
     RegisterText(4562, "Schoonmaker");

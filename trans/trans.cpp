@@ -93,13 +93,26 @@ void ReadTranslationLine(std::string_view line) {
 // The byte an escape letter stands for; nothing for any other letter.
 bool Unescaped(char letter, char& produced) {
     switch (letter) {
-        case '0': produced = '\0'; return true;
-        case 'n': produced = '\r'; return true;
-        case 'p': produced = '|'; return true;
-        case 'r': produced = '\n'; return true;
-        case 's': produced = '\\'; return true;
-        case 't': produced = '\t'; return true;
-        default: return false;
+    case '0':
+        produced = '\0';
+        return true;
+    case 'n':
+        produced = '\r';
+        return true;
+    case 'p':
+        produced = '|';
+        return true;
+    case 'r':
+        produced = '\n';
+        return true;
+    case 's':
+        produced = '\\';
+        return true;
+    case 't':
+        produced = '\t';
+        return true;
+    default:
+        return false;
     }
 }
 

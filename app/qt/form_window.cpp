@@ -35,9 +35,12 @@ QFont WindowFont(int pixels) {
 
 QStyle::StandardPixmap GlyphPixmap(Glyph glyph) {
     switch (glyph) {
-    case Glyph::Help: return QStyle::SP_DialogHelpButton;
-    case Glyph::Cancel: return QStyle::SP_DialogCancelButton;
-    default: return QStyle::SP_DialogOkButton;
+    case Glyph::Help:
+        return QStyle::SP_DialogHelpButton;
+    case Glyph::Cancel:
+        return QStyle::SP_DialogCancelButton;
+    default:
+        return QStyle::SP_DialogOkButton;
     }
 }
 
@@ -74,7 +77,7 @@ void FormWindow::Build() {
         case ControlKind::ValueLabel: {
             auto* label = new QLabel(parent);
             label->setAlignment(row.kind == ControlKind::CaptionLabel ? Qt::AlignRight | Qt::AlignTop
-                                                                       : Qt::AlignLeft | Qt::AlignTop);
+                                                                      : Qt::AlignLeft | Qt::AlignTop);
             if (row.click != ClickRole::None) label->installEventFilter(this);
             widget = label;
             break;
@@ -88,9 +91,8 @@ void FormWindow::Build() {
                 edit->setPalette(p);
             }
             const ControlId id = row.id;
-            connect(edit, &QLineEdit::textEdited, this, [this, id](const QString& text) {
-                form_.Control(id).text = text.toLatin1().toStdString();
-            });
+            connect(edit, &QLineEdit::textEdited, this,
+                    [this, id](const QString& text) { form_.Control(id).text = text.toLatin1().toStdString(); });
             widget = edit;
             break;
         }

@@ -19,8 +19,8 @@ void ShowStartupError(const std::string& caption, const std::string& text) {
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(corvix::ApplicationTitle.data(),
-                                                         static_cast<qsizetype>(corvix::ApplicationTitle.size())));
+    QApplication::setApplicationName(
+        QString::fromLatin1(corvix::ApplicationTitle.data(), static_cast<qsizetype>(corvix::ApplicationTitle.size())));
     qor::ShowErrorMessageBox = ShowStartupError;
     corvix::ModuleRunner modules(corvix::ProgramModules());
     if (const auto halted = modules.StartUp()) return *halted;

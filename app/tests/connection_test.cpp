@@ -248,8 +248,7 @@ TEST_P(ConnectionPort, OnlyTheLow16BitsReachTheSocket) {
 INSTANTIATE_TEST_SUITE_P(Form, ConnectionPort,
                          testing::Values(PortRow{"Plain", "234", "234", 234},
                                          PortRow{"Above16Bits", "65770", "65770", 234},
-                                         PortRow{"Negative", "-1", "-1", 0xFFFF},
-                                         PortRow{"Hex", "$10000", "65536", 0}),
+                                         PortRow{"Negative", "-1", "-1", 0xFFFF}, PortRow{"Hex", "$10000", "65536", 0}),
                          [](const testing::TestParamInfo<PortRow>& info) { return info.param.name; });
 
 TEST_F(ConnectionTest, PortThatIsNoNumberGoesToTheErrorBoxAfterTheButtonsAreBack) {
@@ -271,7 +270,9 @@ TEST_F(ConnectionTest, PortThatIsNoNumberGoesToTheErrorBoxAfterTheButtonsAreBack
 class LoopbackConnectionTest : public testing::Test {
 protected:
     void SetUp() override { corvix::StartRegistryRootB(); }
-    void TearDown() override { form_.Run([](TForm1& f) { f.FormClose(); }); }
+    void TearDown() override {
+        form_.Run([](TForm1& f) { f.FormClose(); });
+    }
 
     void Create() {
         view_.form = &form_;
@@ -354,7 +355,8 @@ TEST_F(LoopbackConnectionTest, WithoutWinsockStartedTheFirstWinsockStepFails) {
     Create();
     ASSERT_EQ(view_.errors.size(), 1u);
     TestWith("127.0.0.1", 234);
-    EXPECT_EQ(Now(), (Shown{"-", "127.0.0.1", "234", "-", "10093:NOTINITIALISED", "?", false, true, false, true, false}));
+    EXPECT_EQ(Now(),
+              (Shown{"-", "127.0.0.1", "234", "-", "10093:NOTINITIALISED", "?", false, true, false, true, false}));
 }
 
 }  // namespace

@@ -7,15 +7,23 @@ namespace {
 
 TEST(StrToInt, Accepts) {
     const std::pair<const char*, std::int32_t> rows[] = {
-        {"234", 234}, {"0", 0}, {"-5", -5}, {"+7", 7}, {"  12", 12}, {"$EA", 234}, {"0xea", 234},
-        {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}, {"000123", 123},
+        {"234", 234},
+        {"0", 0},
+        {"-5", -5},
+        {"+7", 7},
+        {"  12", 12},
+        {"$EA", 234},
+        {"0xea", 234},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"000123", 123},
     };
     for (const auto& [text, value] : rows) EXPECT_EQ(corvix::StrToInt(text), value) << text;
 }
 
 TEST(StrToInt, RefusesWithTheTextInTheMessage) {
-    for (const char* text : {"", " ", "-", "12 ", "1e3", "abc", "2147483648", "-2147483649", "$", "0x", "1.0",
-                             "99999999999999999999"}) {
+    for (const char* text :
+         {"", " ", "-", "12 ", "1e3", "abc", "2147483648", "-2147483649", "$", "0x", "1.0", "99999999999999999999"}) {
         try {
             corvix::StrToInt(text);
             ADD_FAILURE() << "accepted '" << text << "'";

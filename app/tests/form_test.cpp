@@ -94,7 +94,8 @@ TEST_F(Form, KeyThatCannotBeOpenedLeavesEmptyFieldsAndOffersTheDefault) {
 }
 
 TEST_F(Form, ReadOnlyKeyShowsTheSettingsAndOkStoresNothingSilently) {
-    registry_.values[registry_.Slot(std::string(corvix::SettingsKeyPath), "HostName")] = {os::RegSz, {'s', 'r', 'v', 0}};
+    registry_.values[registry_.Slot(std::string(corvix::SettingsKeyPath), "HostName")] = {os::RegSz,
+                                                                                          {'s', 'r', 'v', 0}};
     registry_.denyWrite = true;
     Create();
     EXPECT_EQ(State(ControlId::EditHostName).text, "srv");
@@ -158,8 +159,8 @@ TEST_F(Form, CopyHandlersCopyAnythingButADash) {
 
 TEST(ErrorBoxText, AppendsAFullStopAfterCharactersSortingAfterIt) {
     const std::pair<const char*, const char*> rows[] = {
-        {"abc", "abc."}, {"ends.", "ends."}, {"ends!", "ends!"}, {"quote'", "quote'"},
-        {"slash/", "slash/."}, {"digit0", "digit0."}, {"", ""}, {"\xe9", "\xe9."},
+        {"abc", "abc."},       {"ends.", "ends."},    {"ends!", "ends!"}, {"quote'", "quote'"},
+        {"slash/", "slash/."}, {"digit0", "digit0."}, {"", ""},           {"\xe9", "\xe9."},
     };
     for (const auto& [message, shown] : rows) EXPECT_EQ(corvix::ErrorBoxText(message), shown) << message;
 }

@@ -79,8 +79,8 @@ TEST(ProgramModules, ThirteenStepsInOrderAndShutDownInReverse) {
         EXPECT_EQ(qor::RegistryRootC, os::HkeyLocalMachine);
     }
     const std::vector<std::string> order = {
-        "calendar helpers", "record file objects", "error log",     "registry root A", "WinSock error texts",
-        "registry root B",  "registry root C",     "marker text",   "translation table", "record checks",
+        "calendar helpers", "record file objects", "error log",   "registry root A",   "WinSock error texts",
+        "registry root B",  "registry root C",     "marker text", "translation table", "record checks",
         "shared locks",     "built-in texts",      "main window",
     };
     std::vector<std::string> expected;

@@ -90,7 +90,8 @@ TEST_F(SettingsStore, StoredPortIsFixedTo234AndWrittenBack) {
     EXPECT_EQ(Text(ControlId::EditHostName), "%TEMP%\\x");  // not expanded
     EXPECT_EQ(GetSetting("HostPort"), std::make_pair(os::RegDword, Dword(234)));
     EXPECT_EQ(GetSetting("HostName"), std::make_pair(os::RegSz, Sz("%TEMP%\\x")));
-    EXPECT_EQ(Get(os::testing::OtherProgramKey, "Blob"), std::make_pair(os::RegBinary, std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(Get(os::testing::OtherProgramKey, "Blob"),
+              std::make_pair(os::RegBinary, std::vector<std::uint8_t>{1, 2, 3}));
 }
 
 TEST_F(SettingsStore, TextEndsAtItsFirstZeroAndAnEmptyValueIsEmpty) {
@@ -134,14 +135,17 @@ TEST_P(WrongType, RaisesAndStoresNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, WrongType,
-    testing::Values(WrongTypeRow{"HostNameAsDword", "HostName", os::RegDword, {1, 0, 0, 0},
-                                 "Invalid data type for 'HostName'"},
-                    WrongTypeRow{"HostPortAsShortText", "HostPort", os::RegSz, {'2', '3', '4', 0},
-                                 "Invalid data type for 'HostPort'"},
-                    WrongTypeRow{"HostPortAsLongText", "HostPort", os::RegSz, {'1', '2', '3', '4', 0},
-                                 "Failed to get data for 'HostPort'"},
-                    WrongTypeRow{"HostPortAsEightBytes", "HostPort", os::RegBinary, {1, 2, 3, 4, 5, 6, 7, 8},
-                                 "Failed to get data for 'HostPort'"}),
+    testing::Values(
+        WrongTypeRow{"HostNameAsDword", "HostName", os::RegDword, {1, 0, 0, 0}, "Invalid data type for 'HostName'"},
+        WrongTypeRow{
+            "HostPortAsShortText", "HostPort", os::RegSz, {'2', '3', '4', 0}, "Invalid data type for 'HostPort'"},
+        WrongTypeRow{
+            "HostPortAsLongText", "HostPort", os::RegSz, {'1', '2', '3', '4', 0}, "Failed to get data for 'HostPort'"},
+        WrongTypeRow{"HostPortAsEightBytes",
+                     "HostPort",
+                     os::RegBinary,
+                     {1, 2, 3, 4, 5, 6, 7, 8},
+                     "Failed to get data for 'HostPort'"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsStore, OkStoresTheEditedHostAndCloses) {

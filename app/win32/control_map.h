@@ -17,9 +17,12 @@ inline constexpr int FirstControlNumber = 100;
 // sends for Enter and Esc.
 inline int ControlNumber(ControlId id) {
     switch (LayoutRow(id).key) {
-    case KeyRole::Default: return IDOK;
-    case KeyRole::Cancel: return IDCANCEL;
-    case KeyRole::None: break;
+    case KeyRole::Default:
+        return IDOK;
+    case KeyRole::Cancel:
+        return IDCANCEL;
+    case KeyRole::None:
+        break;
     }
     return FirstControlNumber + static_cast<int>(id);
 }

@@ -29,9 +29,12 @@ std::runtime_error SystemRefused(const char* what) {
 // the edit colour, everything else shows the form's.
 int SystemColour(const ControlSpec& row) {
     switch (row.background) {
-    case Background::ButtonFace: return COLOR_BTNFACE;
-    case Background::InactiveBorder: return COLOR_INACTIVEBORDER;
-    case Background::Inherit: break;
+    case Background::ButtonFace:
+        return COLOR_BTNFACE;
+    case Background::InactiveBorder:
+        return COLOR_INACTIVEBORDER;
+    case Background::Inherit:
+        break;
     }
     if (row.kind == ControlKind::Edit) return COLOR_WINDOW;
     return SystemColour(LayoutRow(ControlId::Form1));
@@ -66,9 +69,9 @@ void DrawGlyph(HDC dc, HBITMAP target, Glyph glyph, COLORREF ink, int background
         break;
     case Glyph::Help: {
         // Not antialiased: the mask cannot hold partial pixels.
-        const HFONT font = CreateFontA(-16, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
-                                       VARIABLE_PITCH | FF_SWISS, std::string(FontFamily).c_str());
+        const HFONT font = CreateFontA(-16, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                       CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, VARIABLE_PITCH | FF_SWISS,
+                                       std::string(FontFamily).c_str());
         const HGDIOBJ oldFont = SelectObject(dc, font);
         SetTextColor(dc, ink);
         SetBkMode(dc, TRANSPARENT);
@@ -77,7 +80,8 @@ void DrawGlyph(HDC dc, HBITMAP target, Glyph glyph, COLORREF ink, int background
         DeleteObject(font);
         break;
     }
-    case Glyph::None: break;
+    case Glyph::None:
+        break;
     }
     SelectObject(dc, oldPen);
     DeleteObject(pen);
@@ -86,9 +90,12 @@ void DrawGlyph(HDC dc, HBITMAP target, Glyph glyph, COLORREF ink, int background
 
 COLORREF GlyphColour(Glyph glyph) {
     switch (glyph) {
-    case Glyph::Ok: return RGB(0, 128, 0);
-    case Glyph::Cancel: return RGB(192, 0, 0);
-    default: return RGB(0, 0, 160);
+    case Glyph::Ok:
+        return RGB(0, 128, 0);
+    case Glyph::Cancel:
+        return RGB(192, 0, 0);
+    default:
+        return RGB(0, 0, 160);
     }
 }
 
@@ -161,9 +168,9 @@ void FormWindow::Build(HINSTANCE instance) {
     }
 
     // The layout's size is the outer size, frame included; the pixels are not scaled.
-    window_ = CreateWindowExA(0, WindowClassName, std::string(formSpec.text).c_str(), WS_OVERLAPPEDWINDOW,
-                              formSpec.left, formSpec.top, formSpec.width, formSpec.height, nullptr, nullptr,
-                              instance, this);
+    window_ =
+        CreateWindowExA(0, WindowClassName, std::string(formSpec.text).c_str(), WS_OVERLAPPEDWINDOW, formSpec.left,
+                        formSpec.top, formSpec.width, formSpec.height, nullptr, nullptr, instance, this);
     if (!window_) throw SystemRefused("create the window");
 
     for (const ControlSpec& row : FormLayout) {
@@ -202,10 +209,10 @@ void FormWindow::Build(HINSTANCE instance) {
         if (!row.enabled) style |= WS_DISABLED;
 
         const POINT at = ClientPosition(row.id);
-        const HWND control = CreateWindowExA(
-            extendedStyle, windowClassOfControl, std::string(row.text).c_str(), style, at.x, at.y, row.width,
-            row.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlNumber(row.id))), instance,
-            nullptr);
+        const HWND control =
+            CreateWindowExA(extendedStyle, windowClassOfControl, std::string(row.text).c_str(), style, at.x, at.y,
+                            row.width, row.height, window_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlNumber(row.id))), instance, nullptr);
         if (!control) throw SystemRefused(("create the control " + std::string(row.name)).c_str());
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(row.fontPixels)), FALSE);
         if (row.glyph != Glyph::None) {
@@ -222,8 +229,7 @@ void FormWindow::Build(HINSTANCE instance) {
     // Tab walks the child windows in their z-order: put the focusable ones in the focus order.
     const std::vector<ControlId> order = FocusOrder();
     for (std::size_t i = 1; i < order.size(); ++i) {
-        SetWindowPos(Control(order[i]), Control(order[i - 1]), 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        SetWindowPos(Control(order[i]), Control(order[i - 1]), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
 }
 
@@ -254,8 +260,7 @@ void FormWindow::Sync() {
         if (state.visible != shown) ShowWindow(control, state.visible ? SW_SHOWNA : SW_HIDE);
         if (row.width > 0 && shownWidths_[i] != state.width) {
             shownWidths_[i] = state.width;
-            SetWindowPos(control, nullptr, 0, 0, state.width, row.height,
-                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(control, nullptr, 0, 0, state.width, row.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
     if (GetFocus() == window_ && CanFocus(savedFocus_)) SetFocus(savedFocus_);

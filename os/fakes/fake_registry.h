@@ -16,9 +16,9 @@ public:
         std::vector<std::uint8_t> data;
     };
 
-    bool denyAll = false;    // no key opens at all
-    bool denyWrite = false;  // keys open for reading only
-    bool failSet = false;    // every write fails
+    bool denyAll = false;                 // no key opens at all
+    bool denyWrite = false;               // keys open for reading only
+    bool failSet = false;                 // every write fails
     std::map<std::string, Value> values;  // by key path + "|" + value name
     int opened = 0;
     int closed = 0;

@@ -9,8 +9,7 @@
 namespace os::fakes {
 
 // A clock reading for tests.
-inline SystemTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
-                     int milliseconds = 0) {
+inline SystemTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int milliseconds = 0) {
     SystemTime t;
     t.wYear = static_cast<std::uint16_t>(year);
     t.wMonth = static_cast<std::uint16_t>(month);

@@ -162,19 +162,23 @@ std::string ParentOf(const std::string& name) {
 // ENOENT names the file when its directory exists and the path otherwise, as Windows tells them apart.
 std::uint32_t NameError(int error, const std::string& name) {
     if (error != ENOENT) return ErrorFromErrno(error);
-    struct stat parent{};
+    struct stat parent {};
     const bool directoryThere = stat(ParentOf(name).c_str(), &parent) == 0 && S_ISDIR(parent.st_mode);
     return directoryThere ? Files::ErrorFileNotFound : Files::ErrorPathNotFound;
 }
 
 int CreationFlags(std::uint32_t disposition) {
     switch (disposition) {
-        case Files::CreateNew: return O_CREAT | O_EXCL;
-        case Files::CreateAlways:
-        case Files::OpenAlways: return O_CREAT;
-        case Files::OpenExisting:
-        case Files::TruncateExisting: return 0;
-        default: return -1;
+    case Files::CreateNew:
+        return O_CREAT | O_EXCL;
+    case Files::CreateAlways:
+    case Files::OpenAlways:
+        return O_CREAT;
+    case Files::OpenExisting:
+    case Files::TruncateExisting:
+        return 0;
+    default:
+        return -1;
     }
 }
 
@@ -207,10 +211,10 @@ public:
         if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY || errno == EISDIR)) {
             fd = open(name.c_str(), AccessFlags(access) | common, mode);
         }
-        if (fd < 0) return {InvalidFileHandle, disposition == CreateNew && errno == EEXIST
-                                                   ? ErrorFileExists
-                                                   : NameError(errno, name)};
-        struct stat info{};
+        if (fd < 0)
+            return {InvalidFileHandle,
+                    disposition == CreateNew && errno == EEXIST ? ErrorFileExists : NameError(errno, name)};
+        struct stat info {};
         if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
             close(fd);
             return {InvalidFileHandle, ErrorAccessDenied};
@@ -244,7 +248,7 @@ public:
         if (method == FromCurrent) {
             origin = lseek(entry->fd, 0, SEEK_CUR);
         } else if (method == FromEnd) {
-            struct stat info{};
+            struct stat info {};
             origin = fstat(entry->fd, &info) == 0 ? info.st_size : -1;
         } else if (method != FromBegin) {
             return {InvalidFilePosition, ErrorInvalidParameter};
@@ -292,7 +296,7 @@ public:
     SizeResult Size(FileHandle handle) override {
         const auto entry = Find(handle);
         if (!entry || entry->mapping) return {InvalidFilePosition, ErrorInvalidHandle};
-        struct stat info{};
+        struct stat info {};
         if (fstat(entry->fd, &info) != 0) return {InvalidFilePosition, ErrorFromErrno(errno)};
         return {static_cast<std::uint32_t>(info.st_size), 0};
     }
@@ -316,7 +320,7 @@ public:
 
     std::optional<FindEntry> FindFirst(const std::string& name, std::uint32_t skip) override {
         // A POSIX name has no wildcards: the one entry it names is the whole search.
-        struct stat info{};
+        struct stat info {};
         if (name.empty() || stat(name.c_str(), &info) != 0) return std::nullopt;
         FindEntry entry;
         const auto slash = name.find_last_of('/');
@@ -357,7 +361,7 @@ public:
         if (!entry || entry->mapping) return {0, ErrorInvalidHandle};
         // A read-write mapping needs a handle that may read and write, as PAGE_READWRITE does.
         if ((entry->access & DataAccess) != DataAccess) return {0, ErrorAccessDenied};
-        struct stat info{};
+        struct stat info {};
         if (fstat(entry->fd, &info) != 0) return {0, ErrorFromErrno(errno)};
         // Windows cannot map an empty file at its current size.
         if (info.st_size == 0) return {0, ErrorFileInvalid};
@@ -437,33 +441,54 @@ private:
 
 std::uint32_t ErrorFromErrno(int error) {
     switch (error) {
-        case ENOENT: return Files::ErrorFileNotFound;
-        case ENOTDIR: return Files::ErrorPathNotFound;
-        case EMFILE:
-        case ENFILE: return Files::ErrorTooManyOpenFiles;
-        case EACCES:
-        case EPERM:
-        case EISDIR: return Files::ErrorAccessDenied;
-        case EBADF: return Files::ErrorInvalidHandle;
-        case ENOMEM: return Files::ErrorNotEnoughMemory;
-        case EXDEV: return Files::ErrorNotSameDevice;
-        case EROFS: return Files::ErrorWriteProtect;
-        case ESPIPE: return Files::ErrorSeek;
-        case EIO: return Files::ErrorGenFailure;
-        case ETXTBSY:
-        case EBUSY: return Files::ErrorSharingViolation;
-        case EAGAIN:
-        case EDEADLK: return Files::ErrorLockViolation;
-        case EOPNOTSUPP: return Files::ErrorNotSupported;
-        case EEXIST: return Files::ErrorFileExists;
-        case EINVAL: return Files::ErrorInvalidParameter;
-        case ENOSPC:
-        case EDQUOT: return Files::ErrorDiskFull;
-        case ENAMETOOLONG: return Files::ErrorFilenameExcedRange;
-        case ENOTEMPTY: return Files::ErrorDirNotEmpty;
-        case EFBIG: return Files::ErrorFileTooLarge;
-        case ELOOP: return Files::ErrorCantResolveFilename;
-        default: return Files::ErrorGenFailure;
+    case ENOENT:
+        return Files::ErrorFileNotFound;
+    case ENOTDIR:
+        return Files::ErrorPathNotFound;
+    case EMFILE:
+    case ENFILE:
+        return Files::ErrorTooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+        return Files::ErrorAccessDenied;
+    case EBADF:
+        return Files::ErrorInvalidHandle;
+    case ENOMEM:
+        return Files::ErrorNotEnoughMemory;
+    case EXDEV:
+        return Files::ErrorNotSameDevice;
+    case EROFS:
+        return Files::ErrorWriteProtect;
+    case ESPIPE:
+        return Files::ErrorSeek;
+    case EIO:
+        return Files::ErrorGenFailure;
+    case ETXTBSY:
+    case EBUSY:
+        return Files::ErrorSharingViolation;
+    case EAGAIN:
+    case EDEADLK:
+        return Files::ErrorLockViolation;
+    case EOPNOTSUPP:
+        return Files::ErrorNotSupported;
+    case EEXIST:
+        return Files::ErrorFileExists;
+    case EINVAL:
+        return Files::ErrorInvalidParameter;
+    case ENOSPC:
+    case EDQUOT:
+        return Files::ErrorDiskFull;
+    case ENAMETOOLONG:
+        return Files::ErrorFilenameExcedRange;
+    case ENOTEMPTY:
+        return Files::ErrorDirNotEmpty;
+    case EFBIG:
+        return Files::ErrorFileTooLarge;
+    case ELOOP:
+        return Files::ErrorCantResolveFilename;
+    default:
+        return Files::ErrorGenFailure;
     }
 }
 

@@ -303,14 +303,13 @@ std::string FormatHive(const Hive& hive) {
             }
             out.push_back('=');
             if (QuotableString(value)) {
-                AppendQuoted(out, std::string_view(reinterpret_cast<const char*>(value.data.data()),
-                                                   value.data.size() - 1));
+                AppendQuoted(out,
+                             std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size() - 1));
             } else if (value.type == RegDword && value.data.size() == 4) {
                 char dword[16];
-                const std::uint32_t v = static_cast<std::uint32_t>(value.data[0]) |
-                                        static_cast<std::uint32_t>(value.data[1]) << 8 |
-                                        static_cast<std::uint32_t>(value.data[2]) << 16 |
-                                        static_cast<std::uint32_t>(value.data[3]) << 24;
+                const std::uint32_t v =
+                    static_cast<std::uint32_t>(value.data[0]) | static_cast<std::uint32_t>(value.data[1]) << 8 |
+                    static_cast<std::uint32_t>(value.data[2]) << 16 | static_cast<std::uint32_t>(value.data[3]) << 24;
                 std::snprintf(dword, sizeof dword, "dword:%08x", v);
                 out += dword;
             } else {

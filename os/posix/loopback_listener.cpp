@@ -25,7 +25,8 @@ LoopbackListener::LoopbackListener(int backlog) : state_(std::make_unique<State>
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
     if (state_->fd < 0 || bind(state_->fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(state_->fd, reinterpret_cast<sockaddr*>(&address), &size) != 0 || listen(state_->fd, backlog) != 0) {
+        getsockname(state_->fd, reinterpret_cast<sockaddr*>(&address), &size) != 0 ||
+        listen(state_->fd, backlog) != 0) {
         const std::string reason = std::strerror(errno);
         Close();
         throw std::runtime_error("cannot listen on 127.0.0.1: " + reason);

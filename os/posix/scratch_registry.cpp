@@ -1,9 +1,9 @@
 // os::testing::ScratchRegistry on POSIX: a hive in a fresh temporary directory.
 #include "os/testing/scratch_registry.h"
 
+#include <stdlib.h>
 #include <filesystem>
 #include <stdexcept>
-#include <stdlib.h>
 
 #include "os/posix/hive_registry.h"
 

@@ -80,8 +80,9 @@ constexpr ErrorRule ErrorRules[] = {
 };
 
 const ErrorRule* FindRule(ErrorSource source, int error) {
-    const auto* found = std::find_if(std::begin(ErrorRules), std::end(ErrorRules),
-                                     [&](const ErrorRule& rule) { return rule.source == source && rule.error == error; });
+    const auto* found = std::find_if(std::begin(ErrorRules), std::end(ErrorRules), [&](const ErrorRule& rule) {
+        return rule.source == source && rule.error == error;
+    });
     return found == std::end(ErrorRules) ? nullptr : found;
 }
 
@@ -233,9 +234,14 @@ public:
         if (family != AfInet) return FailSocket(WsaEAfNoSupport);
         int kind = 0;
         switch (type) {
-            case SockStream: kind = SOCK_STREAM; break;
-            case SockDgram: kind = SOCK_DGRAM; break;
-            default: return FailSocket(WsaESocktNoSupport);
+        case SockStream:
+            kind = SOCK_STREAM;
+            break;
+        case SockDgram:
+            kind = SOCK_DGRAM;
+            break;
+        default:
+            return FailSocket(WsaESocktNoSupport);
         }
         int fd = socket(AF_INET, kind | SOCK_CLOEXEC, protocol);
         if (fd < 0) return FailSocket(WinsockErrorFrom(ErrorSource::Errno, errno));
@@ -296,7 +302,8 @@ public:
         if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return FailErrno(errno);
         int code = 0;
         if (connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
-            code = (errno == EINPROGRESS || errno == EINTR) ? AwaitConnect(fd) : WinsockErrorFrom(ErrorSource::Errno, errno);
+            code = (errno == EINPROGRESS || errno == EINTR) ? AwaitConnect(fd)
+                                                            : WinsockErrorFrom(ErrorSource::Errno, errno);
         }
         fcntl(fd, F_SETFL, flags);
         return code == 0 ? 0 : Fail(code);

@@ -77,8 +77,8 @@ TEST_F(FilesTest, ErrorCodesOfNamedOperations) {
         {"delete in a missing directory", [&] { return files_.Delete(Name(missingDir + "f.dat")); }, 3},
         {"rename a missing file", [&] { return files_.Rename(Name("none.dat"), Name("new.dat")); }, 2},
         {"rename onto an existing file", [&] { return files_.Rename(Name("here.dat"), Name("other.dat")); }, 183},
-        {"rename into a missing directory",
-         [&] { return files_.Rename(Name("here.dat"), Name(missingDir + "f.dat")); }, 3},
+        {"rename into a missing directory", [&] { return files_.Rename(Name("here.dat"), Name(missingDir + "f.dat")); },
+         3},
         {"make an existing directory", [&] { return files_.MakeDirectory(Name("folder")); }, 183},
         {"make a directory in a missing one", [&] { return files_.MakeDirectory(Name(missingDir + "sub")); }, 3},
     };

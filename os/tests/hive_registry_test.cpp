@@ -118,9 +118,10 @@ TEST_F(HiveRegistryTest, QueryFollowsWindowsContract) {
 }
 
 TEST_F(HiveRegistryTest, SaveKeepsOtherProgramsAndChangesOnlyWhatItSets) {
-    WriteHive("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor]\r\n\"Blob\"=hex:de,ad,be,ef\r\n"
-              "\"Path\"=\"C:\\\\Vendor\"\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\TcpIp]\r\n"
-              "\"HostPort\"=dword:000004d2\r\n");
+    WriteHive(
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor]\r\n\"Blob\"=hex:de,ad,be,ef\r\n"
+        "\"Path\"=\"C:\\\\Vendor\"\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\TcpIp]\r\n"
+        "\"HostPort\"=dword:000004d2\r\n");
     HiveRegistry registry(dir_.string());
     ASSERT_EQ(SetDword(registry, "\\software\\qor\\corvix\\tcpip", "hostport", 234), 0);
     // Only the value changed: no sections added for the implied parents, names keep their case.

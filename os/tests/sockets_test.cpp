@@ -101,30 +101,25 @@ TEST_P(InetAddr, AcceptsWhatWinsockAcceptsAndNothingElse) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sockets, InetAddr,
-    testing::Values(DottedRow{"FourParts", "127.0.0.1", Address(127, 0, 0, 1)},
-                    DottedRow{"HighBytes", "192.168.254.253", Address(192, 168, 254, 253)},
-                    DottedRow{"AllZero", "0.0.0.0", 0},
-                    DottedRow{"ThreePartsLast16Bits", "10.1.258", Address(10, 1, 1, 2)},
-                    DottedRow{"TwoPartsLast24Bits", "10.65538", Address(10, 1, 0, 2)},
-                    DottedRow{"OnePart32Bits", "2130706433", Address(127, 0, 0, 1)},
-                    DottedRow{"Hex", "0x7f.0X0.0x0.0xA", Address(127, 0, 0, 10)},
-                    DottedRow{"Octal", "0177.00.0.012", Address(127, 0, 0, 10)},
-                    DottedRow{"AllBitsSetIsNone", "255.255.255.255", os::InaddrNone},
-                    DottedRow{"PartAbove255", "1.2.3.256", os::InaddrNone},
-                    DottedRow{"LeadingPartAbove255", "256.1.2.3", os::InaddrNone},
-                    DottedRow{"LastOfThreeAbove16Bits", "1.2.65536", os::InaddrNone},
-                    DottedRow{"FiveParts", "1.2.3.4.5", os::InaddrNone},
-                    DottedRow{"EmptyPart", "1..3.4", os::InaddrNone},
-                    DottedRow{"TrailingDot", "1.2.3.4.", os::InaddrNone},
-                    DottedRow{"OctalWithEight", "018.1.1.1", os::InaddrNone},
-                    DottedRow{"Above32Bits", "4294967296", os::InaddrNone},
-                    DottedRow{"Name", "localhost", os::InaddrNone},
-                    DottedRow{"WhiteSpaceEndsIt", "1.2.3.4 junk", Address(1, 2, 3, 4)},
-                    DottedRow{"TabEndsIt", "1.2.3.4\t", Address(1, 2, 3, 4)},
-                    DottedRow{"LeadingSpace", " 1.2.3.4", os::InaddrNone},
-                    DottedRow{"BareHexPrefix", "0x", os::InaddrNone},
-                    DottedRow{"TrailingLetters", "1.2.3.4x", os::InaddrNone},
-                    DottedRow{"Empty", "", os::InaddrNone}),
+    testing::Values(
+        DottedRow{"FourParts", "127.0.0.1", Address(127, 0, 0, 1)},
+        DottedRow{"HighBytes", "192.168.254.253", Address(192, 168, 254, 253)}, DottedRow{"AllZero", "0.0.0.0", 0},
+        DottedRow{"ThreePartsLast16Bits", "10.1.258", Address(10, 1, 1, 2)},
+        DottedRow{"TwoPartsLast24Bits", "10.65538", Address(10, 1, 0, 2)},
+        DottedRow{"OnePart32Bits", "2130706433", Address(127, 0, 0, 1)},
+        DottedRow{"Hex", "0x7f.0X0.0x0.0xA", Address(127, 0, 0, 10)},
+        DottedRow{"Octal", "0177.00.0.012", Address(127, 0, 0, 10)},
+        DottedRow{"AllBitsSetIsNone", "255.255.255.255", os::InaddrNone},
+        DottedRow{"PartAbove255", "1.2.3.256", os::InaddrNone},
+        DottedRow{"LeadingPartAbove255", "256.1.2.3", os::InaddrNone},
+        DottedRow{"LastOfThreeAbove16Bits", "1.2.65536", os::InaddrNone},
+        DottedRow{"FiveParts", "1.2.3.4.5", os::InaddrNone}, DottedRow{"EmptyPart", "1..3.4", os::InaddrNone},
+        DottedRow{"TrailingDot", "1.2.3.4.", os::InaddrNone}, DottedRow{"OctalWithEight", "018.1.1.1", os::InaddrNone},
+        DottedRow{"Above32Bits", "4294967296", os::InaddrNone}, DottedRow{"Name", "localhost", os::InaddrNone},
+        DottedRow{"WhiteSpaceEndsIt", "1.2.3.4 junk", Address(1, 2, 3, 4)},
+        DottedRow{"TabEndsIt", "1.2.3.4\t", Address(1, 2, 3, 4)}, DottedRow{"LeadingSpace", " 1.2.3.4", os::InaddrNone},
+        DottedRow{"BareHexPrefix", "0x", os::InaddrNone}, DottedRow{"TrailingLetters", "1.2.3.4x", os::InaddrNone},
+        DottedRow{"Empty", "", os::InaddrNone}),
     [](const testing::TestParamInfo<DottedRow>& info) { return info.param.name; });
 
 TEST(Sockets, ConversionsNeedNoStartup) {
@@ -161,8 +156,7 @@ TEST_F(StartedSockets, LocalhostResolvesToLoopback) {
     const auto host = sockets_.GetHostByName("localhost");
     ASSERT_TRUE(host.has_value()) << sockets_.GetLastError();
     EXPECT_FALSE(host->name.empty());
-    EXPECT_NE(std::find(host->addresses.begin(), host->addresses.end(), Address(127, 0, 0, 1)),
-              host->addresses.end());
+    EXPECT_NE(std::find(host->addresses.begin(), host->addresses.end(), Address(127, 0, 0, 1)), host->addresses.end());
 }
 
 TEST_F(StartedSockets, NameThatCannotExistIsNotFound) {

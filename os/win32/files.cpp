@@ -53,9 +53,7 @@ public:
         return {size, 0};
     }
 
-    std::uint32_t Delete(const std::string& name) override {
-        return DeleteFileA(name.c_str()) ? 0 : GetLastError();
-    }
+    std::uint32_t Delete(const std::string& name) override { return DeleteFileA(name.c_str()) ? 0 : GetLastError(); }
 
     std::uint32_t Rename(const std::string& from, const std::string& to) override {
         return MoveFileA(from.c_str(), to.c_str()) ? 0 : GetLastError();

@@ -15,8 +15,8 @@ public:
         const char* subKey = path.c_str();
         if (*subKey == '\\') ++subKey;
         HKEY opened = nullptr;
-        const LONG result = RegCreateKeyExA(ToHkey(root), subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
-                                            nullptr, &opened, nullptr);
+        const LONG result = RegCreateKeyExA(ToHkey(root), subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                            &opened, nullptr);
         if (result == ERROR_SUCCESS) key = reinterpret_cast<RegKey>(opened);
         return result;
     }
@@ -25,8 +25,8 @@ public:
                     std::uint32_t* size) override {
         DWORD valueType = 0;
         DWORD valueSize = size ? *size : 0;
-        const LONG result = RegQueryValueExA(ToHkey(key), name.c_str(), nullptr, &valueType, data,
-                                             size ? &valueSize : nullptr);
+        const LONG result =
+            RegQueryValueExA(ToHkey(key), name.c_str(), nullptr, &valueType, data, size ? &valueSize : nullptr);
         if (type) *type = valueType;
         if (size) *size = valueSize;
         return result;

@@ -200,12 +200,9 @@ TEST_F(CalendarTest, TimeUnitsSplitIntoEvenSecondsAndHhMmSs) {
         const char* text;
     };
     const Row rows[] = {
-        {0, {0, 0, 0}, "00:00:00"},
-        {1, {0, 0, 2}, "00:00:02"},
-        {30, {0, 1, 0}, "00:01:00"},
-        {23613, {13, 7, 6}, "13:07:06"},
-        {43199, {23, 59, 58}, "23:59:58"},
-        {65535, {36, 24, 30}, "36:24:30"},  // beyond a day is not rejected
+        {0, {0, 0, 0}, "00:00:00"},        {1, {0, 0, 2}, "00:00:02"},
+        {30, {0, 1, 0}, "00:01:00"},       {23613, {13, 7, 6}, "13:07:06"},
+        {43199, {23, 59, 58}, "23:59:58"}, {65535, {36, 24, 30}, "36:24:30"},  // beyond a day is not rejected
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
@@ -222,7 +219,7 @@ TEST_F(CalendarTest, PutDigitsFillsOnTheLeftAndDropsExcessDigitsThere) {
         const char* written;
     };
     const Row rows[] = {
-        {123, 2, '0', "23"}, {0, 2, ' ', " 0"},      {7, 4, '*', "***7"}, {0, 1, '0', "0"},
+        {123, 2, '0', "23"},      {0, 2, ' ', " 0"},    {7, 4, '*', "***7"},   {0, 1, '0', "0"},
         {65535, 5, '0', "65535"}, {65535, 1, '0', "5"}, {1000, 3, '0', "000"}, {42, 0, '0', ""},
     };
     for (const Row& row : rows) {

@@ -17,9 +17,9 @@
 namespace qor {
 namespace {
 
+using filetest::CountEntries;
 using filetest::GetFile;
 using filetest::PutFile;
-using filetest::CountEntries;
 using filetest::RunSelfTogether;
 using filetest::TempDir;
 using filetest::Word;

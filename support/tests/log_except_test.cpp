@@ -235,8 +235,8 @@ INSTANTIATE_TEST_SUITE_P(ErrorLog, Rotation, ::testing::ValuesIn(RotationRows),
 TEST_F(ErrorLog, ProgramWithoutExtensionGetsTheLogExtension) {
     Restart("Setup");
     Log("", "", "x");
-    EXPECT_EQ(Read("Setup.log"),
-              std::string(Header) + MessageLine("x") + "Exception ?? in module Setup at 00000000h.\r\n    \"\".\r\n\r\n");
+    EXPECT_EQ(Read("Setup.log"), std::string(Header) + MessageLine("x") +
+                                     "Exception ?? in module Setup at 00000000h.\r\n    \"\".\r\n\r\n");
 }
 
 TEST_F(ErrorLog, HeaderShowsTheTextsAsTheyAreAndNoDateOutsideTheCalendar) {

@@ -17,8 +17,8 @@ class CountingFiles final : public os::Files {
 public:
     int opens = 0, closes = 0, positionings = 0, transfers = 0, locks = 0;
 
-    os::OpenResult Open(const std::string& name, std::uint32_t access, std::uint32_t share,
-                        std::uint32_t disposition, std::uint32_t flags) override {
+    os::OpenResult Open(const std::string& name, std::uint32_t access, std::uint32_t share, std::uint32_t disposition,
+                        std::uint32_t flags) override {
         ++opens;
         return real_.Open(name, access, share, disposition, flags);
     }

@@ -14,9 +14,9 @@
 namespace qor {
 namespace {
 
+using filetest::CountEntries;
 using filetest::GetFile;
 using filetest::PutFile;
-using filetest::CountEntries;
 using filetest::RunSelf;
 using filetest::RunSelfTogether;
 using filetest::TempDir;

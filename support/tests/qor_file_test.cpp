@@ -180,18 +180,12 @@ TEST(QorFileOpen, Dispositions) {
         const char* after;   // content afterwards; null: no file
     };
     const Row rows[] = {
-        {"0 opens an existing file", true, 0, 0, "old"},
-        {"0 on a missing file", false, 0, 2, nullptr},
-        {"1 creates a missing file", false, 1, 0, ""},
-        {"1 on an existing file", true, 1, 80, "old"},
-        {"2 empties an existing file", true, 2, 0, ""},
-        {"2 on a missing file", false, 2, 2, nullptr},
-        {"3 creates a missing file", false, 3, 0, ""},
-        {"3 keeps an existing file", true, 3, 0, "old"},
-        {"4 empties an existing file", true, 4, 0, ""},
-        {"4 creates a missing file", false, 4, 0, ""},
-        {"above 4 opens an existing file", true, 9, 0, "old"},
-        {"above 4 on a missing file", false, 9, 2, nullptr},
+        {"0 opens an existing file", true, 0, 0, "old"},       {"0 on a missing file", false, 0, 2, nullptr},
+        {"1 creates a missing file", false, 1, 0, ""},         {"1 on an existing file", true, 1, 80, "old"},
+        {"2 empties an existing file", true, 2, 0, ""},        {"2 on a missing file", false, 2, 2, nullptr},
+        {"3 creates a missing file", false, 3, 0, ""},         {"3 keeps an existing file", true, 3, 0, "old"},
+        {"4 empties an existing file", true, 4, 0, ""},        {"4 creates a missing file", false, 4, 0, ""},
+        {"above 4 opens an existing file", true, 9, 0, "old"}, {"above 4 on a missing file", false, 9, 2, nullptr},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -454,9 +448,10 @@ TEST(QorFileMapped, PositionDependentOperationsAreRefused) {
         operation();
         EXPECT_EQ(file.LastError, 252);
         ASSERT_EQ(file.messages.size(), 1u);
-        EXPECT_NE(file.messages[0].find("\r\nError: Cannot perform action on memory file\r\nError code: 252\r\nAction: " +
-                                        std::string(label) + "\r\n"),
-                  std::string::npos);
+        EXPECT_NE(
+            file.messages[0].find("\r\nError: Cannot perform action on memory file\r\nError code: 252\r\nAction: " +
+                                  std::string(label) + "\r\n"),
+            std::string::npos);
         file.ClearError();
     }
     file.Seek(3);
@@ -635,9 +630,9 @@ TEST(QorFileMessages, CutAt255Characters) {
     PutFile(dir / "target.dat", "b");
     RecordingFile file(dir / longLeaf, 1);
     file.Rename("target.dat", false);
-    const std::string whole = "\r\nDisk error\r\nFile: " + (dir / longLeaf) +
-                              "\r\nError: Unknown error: 183\r\nError code: 183\r\nAction: Rename\r\nNew name: " +
-                              (dir / "target.dat");
+    const std::string whole =
+        "\r\nDisk error\r\nFile: " + (dir / longLeaf) +
+        "\r\nError: Unknown error: 183\r\nError code: 183\r\nAction: Rename\r\nNew name: " + (dir / "target.dat");
     ASSERT_GT(whole.size(), 255u);
     ASSERT_EQ(file.messages.size(), 1u);
     EXPECT_EQ(file.messages[0], whole.substr(0, 255));

@@ -5,16 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
-#include <functional>
-#include <map>
-#include <thread>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "os/files.h"
@@ -141,8 +141,8 @@ inline int RunSelf(const std::string& arguments) {
 }
 
 // Runs `count` children at once, child i with arguments(i); `whileRunning` runs in the meantime.
-inline std::vector<int> RunSelfTogether(int count, const std::function<std::string(int)>& arguments,
-                                        const std::function<void()>& whileRunning = [] {}) {
+inline std::vector<int> RunSelfTogether(
+    int count, const std::function<std::string(int)>& arguments, const std::function<void()>& whileRunning = [] {}) {
     std::vector<int> exits(static_cast<std::size_t>(count), -1);
     std::vector<std::thread> children;
     for (int child = 0; child < count; ++child) {

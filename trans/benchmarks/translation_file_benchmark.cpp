@@ -18,8 +18,8 @@ std::string FullFile() {
     std::string content;
     for (std::uint8_t language = 0; language < qor::LanguageCount; ++language) {
         for (std::int32_t id = 1; id <= qor::MaxTextId; ++id) {
-            content += "2|" + std::to_string(language) + "|" + std::to_string(id) + "|Tekst " +
-                       std::to_string(id) + " in taal " + std::to_string(language);
+            content += "2|" + std::to_string(language) + "|" + std::to_string(id) + "|Tekst " + std::to_string(id) +
+                       " in taal " + std::to_string(language);
             if (id % 7 == 0) content += "\\n\\rtweede regel";
             if (id % 11 == 0) content += " \\p kolom";
             content += "|\r\n";

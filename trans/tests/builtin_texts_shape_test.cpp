@@ -25,8 +25,7 @@ struct Row {
 std::vector<Row> recorded;
 
 // The whole list, registered once and kept in call order.
-const std::vector<Row>& Rows()
-{
+const std::vector<Row>& Rows() {
     static const std::vector<Row> rows = [] {
         qor::RegisterBuiltInTexts();
         return std::move(recorded);
@@ -34,28 +33,21 @@ const std::vector<Row>& Rows()
     return rows;
 }
 
-const std::string* TextOf(std::int32_t id)
-{
+const std::string* TextOf(std::int32_t id) {
     for (const Row& row : Rows())
-        if (row.id == id)
-            return &row.text;
+        if (row.id == id) return &row.text;
     return nullptr;
 }
 
 template <typename Pred>
-std::vector<std::int32_t> IdsWhere(Pred pred)
-{
+std::vector<std::int32_t> IdsWhere(Pred pred) {
     std::vector<std::int32_t> ids;
     for (const Row& row : Rows())
-        if (pred(row.text))
-            ids.push_back(row.id);
+        if (pred(row.text)) ids.push_back(row.id);
     return ids;
 }
 
-bool Contains(const std::string& text, const char* part)
-{
-    return text.find(part) != std::string::npos;
-}
+bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 struct Block {
     const char* name;
@@ -78,15 +70,11 @@ const std::vector<Block> kBlocks = {
 
 namespace qor {
 
-void RegisterText(std::int32_t id, const std::string& text)
-{
-    recorded.push_back({id, text});
-}
+void RegisterText(std::int32_t id, const std::string& text) { recorded.push_back({id, text}); }
 
 }  // namespace qor
 
-TEST(BuiltInTextsShape, RegistersEachBlockInOrderWithItsGaps)
-{
+TEST(BuiltInTextsShape, RegistersEachBlockInOrderWithItsGaps) {
     std::vector<std::int32_t> expected;
     for (const Block& block : kBlocks) {
         std::size_t inBlock = 0;
@@ -106,8 +94,7 @@ TEST(BuiltInTextsShape, RegistersEachBlockInOrderWithItsGaps)
     }
 
     std::vector<std::int32_t> actual;
-    for (const Row& row : Rows())
-        actual.push_back(row.id);
+    for (const Row& row : Rows()) actual.push_back(row.id);
     // Same ids in the same sequence: block order, ascending ids, no repeats, nothing outside.
     EXPECT_EQ(actual.size(), 3350u);
     EXPECT_EQ(actual.size(), expected.size());
@@ -119,26 +106,58 @@ TEST(BuiltInTextsShape, RegistersEachBlockInOrderWithItsGaps)
     }
 }
 
-TEST(BuiltInTextsShape, QuotedTextsAreExact)
-{
+TEST(BuiltInTextsShape, QuotedTextsAreExact) {
     const std::vector<Row> quoted = {
-        {1, "&Ok"}, {2, "Ok"}, {3, "&Sluiten"}, {4, "&Afdrukken"}, {5, "Zoeken"},
-        {6, "&Annuleren"}, {7, "Annuleren"}, {10, "&Toevoegen"}, {11, "&Wijzigen"},
-        {12, "&Verwijderen"}, {100, "Waarschuwing"}, {101, "Fout"}, {102, "Informatie"},
-        {104, "Januari"}, {105, "Februari"}, {106, "Maart"}, {107, "April"}, {108, "Mei"},
-        {109, "Juni"}, {110, "Juli"}, {111, "Augustus"}, {112, "September"}, {113, "Oktober"},
-        {114, "November"}, {115, "December"},
-        {116, "Maandag"}, {117, "Dinsdag"}, {118, "Woensdag"}, {119, "Donderdag"},
-        {120, "Vrijdag"}, {121, "Zaterdag"}, {122, "Zondag"},
+        {1, "&Ok"},
+        {2, "Ok"},
+        {3, "&Sluiten"},
+        {4, "&Afdrukken"},
+        {5, "Zoeken"},
+        {6, "&Annuleren"},
+        {7, "Annuleren"},
+        {10, "&Toevoegen"},
+        {11, "&Wijzigen"},
+        {12, "&Verwijderen"},
+        {100, "Waarschuwing"},
+        {101, "Fout"},
+        {102, "Informatie"},
+        {104, "Januari"},
+        {105, "Februari"},
+        {106, "Maart"},
+        {107, "April"},
+        {108, "Mei"},
+        {109, "Juni"},
+        {110, "Juli"},
+        {111, "Augustus"},
+        {112, "September"},
+        {113, "Oktober"},
+        {114, "November"},
+        {115, "December"},
+        {116, "Maandag"},
+        {117, "Dinsdag"},
+        {118, "Woensdag"},
+        {119, "Donderdag"},
+        {120, "Vrijdag"},
+        {121, "Zaterdag"},
+        {122, "Zondag"},
         {211, "%d%% gebruikt."},
         {229, "Afhandelen alarm: %d, Naam: %s"},
-        {415, "LET OP!\r\nOp de ingevulde datum wordt het oude continu rooster,\r\n"
-              "vervangen door het nieuwe continu rooster."},
-        {1000, "About"}, {1002, "Memory"}, {1999, "Tussenliggende tijd"},
+        {415,
+         "LET OP!\r\nOp de ingevulde datum wordt het oude continu rooster,\r\n"
+         "vervangen door het nieuwe continu rooster."},
+        {1000, "About"},
+        {1002, "Memory"},
+        {1999, "Tussenliggende tijd"},
         {2233, "Nieuwe pagina bij afdrukken na wijziging in eerste kolom"},
-        {4001, "Deler afdeling"}, {4018, "Persoon bestaat al in parkeer groep %s"}, {4144, ""},
-        {5000, "SM bedrijven groep"}, {5088, "Nederlands"}, {5089, "Frans"}, {5090, "Duits"},
-        {5091, "Engels"}, {5132, "Onbekende pas"},
+        {4001, "Deler afdeling"},
+        {4018, "Persoon bestaat al in parkeer groep %s"},
+        {4144, ""},
+        {5000, "SM bedrijven groep"},
+        {5088, "Nederlands"},
+        {5089, "Frans"},
+        {5090, "Duits"},
+        {5091, "Engels"},
+        {5132, "Onbekende pas"},
     };
     for (const Row& row : quoted) {
         const std::string* text = TextOf(row.id);
@@ -147,21 +166,18 @@ TEST(BuiltInTextsShape, QuotedTextsAreExact)
     }
 }
 
-TEST(BuiltInTextsShape, TextsAreNotUnescaped)
-{
+TEST(BuiltInTextsShape, TextsAreNotUnescaped) {
     const std::string* text = TextOf(136);
     ASSERT_NE(text, nullptr);
     EXPECT_TRUE(Contains(*text, "\\n")) << *text;
     EXPECT_EQ(text->find_first_of("\r\n"), std::string::npos) << "backslash n must stay two characters";
 }
 
-TEST(BuiltInTextsShape, OnlyIdFortyOneFortyFourIsEmpty)
-{
+TEST(BuiltInTextsShape, OnlyIdFortyOneFortyFourIsEmpty) {
     EXPECT_EQ(IdsWhere([](const std::string& t) { return t.empty(); }), std::vector<std::int32_t>{4144});
 }
 
-TEST(BuiltInTextsShape, LineBreaksAreCrLfPairsInThirteenTexts)
-{
+TEST(BuiltInTextsShape, LineBreaksAreCrLfPairsInThirteenTexts) {
     const auto withCrLf = IdsWhere([](const std::string& t) { return Contains(t, "\r\n"); });
     EXPECT_EQ(withCrLf.size(), 13u);
     for (std::int32_t id : {404, 415, 2219, 4049, 4185, 4186, 4187, 4188, 4189, 4191})
@@ -179,19 +195,16 @@ TEST(BuiltInTextsShape, LineBreaksAreCrLfPairsInThirteenTexts)
         }
 }
 
-TEST(BuiltInTextsShape, LongestTextIsIdFortyOneEightySeven)
-{
-    const auto longest = std::max_element(Rows().begin(), Rows().end(), [](const Row& a, const Row& b) {
-        return a.text.size() < b.text.size();
-    });
+TEST(BuiltInTextsShape, LongestTextIsIdFortyOneEightySeven) {
+    const auto longest = std::max_element(Rows().begin(), Rows().end(),
+                                          [](const Row& a, const Row& b) { return a.text.size() < b.text.size(); });
     ASSERT_NE(longest, Rows().end());
     EXPECT_EQ(longest->id, 4187);
     EXPECT_EQ(longest->text.size(), 212u);
     EXPECT_EQ(IdsWhere([](const std::string& t) { return t.size() >= 212; }), std::vector<std::int32_t>{4187});
 }
 
-TEST(BuiltInTextsShape, CountsOfPlaceholdersMarksAndBlanks)
-{
+TEST(BuiltInTextsShape, CountsOfPlaceholdersMarksAndBlanks) {
     struct Count {
         const char* what;
         bool (*has)(const std::string&);
@@ -204,14 +217,11 @@ TEST(BuiltInTextsShape, CountsOfPlaceholdersMarksAndBlanks)
         {"leading or trailing blank",
          [](const std::string& t) { return !t.empty() && (t.front() == ' ' || t.back() == ' '); }, 25},
     };
-    for (const Count& c : counts)
-        EXPECT_EQ(IdsWhere(c.has).size(), c.expected) << c.what;
+    for (const Count& c : counts) EXPECT_EQ(IdsWhere(c.has).size(), c.expected) << c.what;
 }
 
-TEST(BuiltInTextsShape, TextsAreMostlyDistinct)
-{
+TEST(BuiltInTextsShape, TextsAreMostlyDistinct) {
     std::set<std::string> distinct;
-    for (const Row& row : Rows())
-        distinct.insert(row.text);
+    for (const Row& row : Rows()) distinct.insert(row.text);
     EXPECT_GE(distinct.size(), 3000u);
 }

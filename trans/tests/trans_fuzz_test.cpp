@@ -21,13 +21,26 @@ std::string Escape(const std::string& text) {
     std::string escaped;
     for (const char c : text) {
         switch (c) {
-            case '\0': escaped += "\\0"; break;
-            case '\r': escaped += "\\n"; break;
-            case '|': escaped += "\\p"; break;
-            case '\n': escaped += "\\r"; break;
-            case '\\': escaped += "\\s"; break;
-            case '\t': escaped += "\\t"; break;
-            default: escaped += c;
+        case '\0':
+            escaped += "\\0";
+            break;
+        case '\r':
+            escaped += "\\n";
+            break;
+        case '|':
+            escaped += "\\p";
+            break;
+        case '\n':
+            escaped += "\\r";
+            break;
+        case '\\':
+            escaped += "\\s";
+            break;
+        case '\t':
+            escaped += "\\t";
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped;
@@ -106,10 +119,17 @@ TEST_F(Fuzz, MutatedFilesAreReadWithoutAFault) {
         for (std::size_t edits = 1 + Pick(8); edits > 0; --edits) {
             const std::size_t at = Pick(mutated.size() + 1);
             switch (Pick(4)) {
-                case 0: if (at < mutated.size()) mutated[at] = Byte(); break;
-                case 1: mutated.insert(at, 1, Byte()); break;
-                case 2: mutated.erase(at, Pick(20)); break;
-                default: mutated.insert(at, mutated.substr(Pick(mutated.size() + 1), Pick(40)));
+            case 0:
+                if (at < mutated.size()) mutated[at] = Byte();
+                break;
+            case 1:
+                mutated.insert(at, 1, Byte());
+                break;
+            case 2:
+                mutated.erase(at, Pick(20));
+                break;
+            default:
+                mutated.insert(at, mutated.substr(Pick(mutated.size() + 1), Pick(40)));
             }
         }
         ReadTranslationText(mutated);

@@ -95,8 +95,8 @@ TEST_F(QtWindow, FocusOrder) {
         visited.push_back(QApplication::focusWidget()->objectName());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    EXPECT_EQ(visited, (std::vector<QString>{"EditHostName", "EditPort", "ButtonSetDefault", "ButtonOk",
-                                             "ButtonCancel", "ButtonTest"}));
+    EXPECT_EQ(visited, (std::vector<QString>{"EditHostName", "EditPort", "ButtonSetDefault", "ButtonOk", "ButtonCancel",
+                                             "ButtonTest"}));
     EXPECT_EQ(QApplication::focusWidget()->objectName(), "EditHostName");
 }
 

@@ -4,7 +4,9 @@
 // the program keeps in the registry. Every connection goes to the loopback address.
 //
 // usage: win32_e2e <path of CorvixTcpIp.exe> <case>
+// winsock2.h has to come before windows.h.
 #include <winsock2.h>
+
 #include <windows.h>
 
 #include <cstdio>
@@ -75,16 +77,16 @@ void ClearSettings() {
 void StoreSettings(const std::string& hostName, DWORD hostPort) {
     ClearSettings();
     HKEY key = nullptr;
-    LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr);
     if (result != ERROR_SUCCESS) {
         throw std::runtime_error("cannot create the settings key (error " + std::to_string(result) + ")");
     }
     result = RegSetValueExA(key, "HostName", 0, REG_SZ, reinterpret_cast<const BYTE*>(hostName.c_str()),
                             static_cast<DWORD>(hostName.size() + 1));
     if (result == ERROR_SUCCESS) {
-        result = RegSetValueExA(key, "HostPort", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&hostPort),
-                                sizeof hostPort);
+        result =
+            RegSetValueExA(key, "HostPort", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&hostPort), sizeof hostPort);
     }
     RegCloseKey(key);
     if (result != ERROR_SUCCESS) {
@@ -389,8 +391,9 @@ private:
         if (!search.window) {
             DWORD code = 0;
             GetExitCodeProcess(process_.hProcess, &code);
-            throw Failed(found ? "the program ended with exit code " + std::to_string(code) + " before its window opened"
-                               : std::string("no window titled \"") + Title + "\" appeared");
+            throw Failed(found
+                             ? "the program ended with exit code " + std::to_string(code) + " before its window opened"
+                             : std::string("no window titled \"") + Title + "\" appeared");
         }
         window_ = search.window;
         // The window is shown once the creation handler has run; wait until it takes input.
@@ -567,9 +570,9 @@ void TestInvalidName(const std::string& path) {
     }
     // A click on the caption copies the address label's text, "?" too, into the host name field.
     program.Click(ControlId::Label10);
-    Expect(WaitFor([&] { return program.Text(ControlId::EditHostName) == "?"; }),
-           "a click on \"INet Addr:\" copies \"?\" into EditHostName: \"" + program.Text(ControlId::EditHostName) +
-               "\"");
+    Expect(
+        WaitFor([&] { return program.Text(ControlId::EditHostName) == "?"; }),
+        "a click on \"INet Addr:\" copies \"?\" into EditHostName: \"" + program.Text(ControlId::EditHostName) + "\"");
     program.CancelAndWait();
     ExpectStored("127.0.0.1", 234);
 }

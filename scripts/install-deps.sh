@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-liberation xvfb xauth
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine64 wine32:i386
+  msitools wixl lintian dpkg-dev
 )
 
 missing=()

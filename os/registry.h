@@ -37,9 +37,13 @@ class Registry {
 public:
     virtual ~Registry() = default;
 
-    // Opens `path` below `root`, creating it and its missing parents (non-volatile, no class, default
+    // RegCreateKeyExA: opens `path` below `root`, creating it and its missing parents (non-volatile, no class, default
     // security). A leading backslash means "from the root". `key` receives the handle on success.
     virtual long CreateKey(RegKey root, const std::string& path, std::uint32_t access, RegKey& key) = 0;
+
+    // RegOpenKeyExA: opens `path` below `root` only when it exists (ErrorFileNotFound otherwise), so that
+    // a reader never changes the registry.
+    virtual long OpenKey(RegKey root, const std::string& path, std::uint32_t access, RegKey& key) = 0;
 
     // With `data` null: the value's type and size. With a buffer of `*size` bytes: its data, or
     // ErrorMoreData (and the needed size) when it does not fit. `type` may be null.

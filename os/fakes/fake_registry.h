@@ -17,6 +17,7 @@ public:
     };
 
     bool denyAll = false;                 // no key opens at all
+    bool keyMissing = false;              // OpenKey finds no key (CreateKey makes it)
     bool denyWrite = false;               // keys open for reading only
     bool failSet = false;                 // every write fails
     std::map<std::string, Value> values;  // by key path + "|" + value name
@@ -29,10 +30,16 @@ public:
     long CreateKey(RegKey, const std::string& path, std::uint32_t access, RegKey& key) override {
         if (denyAll) return ErrorAccessDenied;
         if (denyWrite && (access & ~0x20019u) != 0) return ErrorAccessDenied;
+        keyMissing = false;
         key = static_cast<RegKey>(keys_.size() + 1);
         keys_.push_back(path);
         ++opened;
         return ErrorSuccess;
+    }
+
+    long OpenKey(RegKey root, const std::string& path, std::uint32_t access, RegKey& key) override {
+        if (keyMissing && !denyAll) return ErrorFileNotFound;
+        return CreateKey(root, path, access, key);
     }
 
     long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,

@@ -17,6 +17,7 @@ public:
     explicit HiveRegistry(std::string directory);
 
     long CreateKey(RegKey root, const std::string& path, std::uint32_t access, RegKey& key) override;
+    long OpenKey(RegKey root, const std::string& path, std::uint32_t access, RegKey& key) override;
     long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t* size) override;
     long SetValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
@@ -26,11 +27,12 @@ public:
     const std::string& HivePath() const { return hivePath_; }
 
 private:
-    struct OpenKey {
+    struct OpenedKey {
         std::string path;
         std::uint32_t access = 0;
     };
 
+    long Open(RegKey root, const std::string& path, std::uint32_t access, bool create, RegKey& key);
     long Load(Hive& hive, bool& exists) const;
     bool MayWrite() const;
     template <typename Change>
@@ -40,7 +42,7 @@ private:
     std::string directory_;
     std::string hivePath_;
     std::string lockPath_;
-    std::map<RegKey, OpenKey> open_;
+    std::map<RegKey, OpenedKey> open_;
     RegKey nextKey_ = 1;
 };
 

@@ -200,6 +200,14 @@ long HiveRegistry::WriteHive(const Hive& hive) const {
 }
 
 long HiveRegistry::CreateKey(RegKey root, const std::string& path, std::uint32_t access, RegKey& key) {
+    return Open(root, path, access, true, key);
+}
+
+long HiveRegistry::OpenKey(RegKey root, const std::string& path, std::uint32_t access, RegKey& key) {
+    return Open(root, path, access, false, key);
+}
+
+long HiveRegistry::Open(RegKey root, const std::string& path, std::uint32_t access, bool create, RegKey& key) {
     std::string base;
     if (root != HkeyLocalMachine) {
         const auto parent = open_.find(root);
@@ -215,6 +223,7 @@ long HiveRegistry::CreateKey(RegKey root, const std::string& path, std::uint32_t
     if (const long loaded = Load(hive, exists); loaded != ErrorSuccess) return loaded;
     const bool wantsWrite = (access & ~ReadRights) != 0;
     const bool present = exists && (full.empty() || KeyExists(hive, full));
+    if (!present && !create) return ErrorFileNotFound;
     if ((wantsWrite || !present) && !MayWrite()) return ErrorAccessDenied;
     if (!present) {
         if (const long made = Modify([&](Hive& h) { return EnsureKey(h, full); }); made != ErrorSuccess) {
@@ -222,7 +231,7 @@ long HiveRegistry::CreateKey(RegKey root, const std::string& path, std::uint32_t
         }
     }
     key = nextKey_++;
-    open_[key] = OpenKey{full, access};
+    open_[key] = OpenedKey{full, access};
     return ErrorSuccess;
 }
 

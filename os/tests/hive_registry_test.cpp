@@ -91,6 +91,24 @@ TEST_F(HiveRegistryTest, CreatesKeyWithParentsInANewHive) {
     EXPECT_EQ(registry.CloseKey(key), os::ErrorInvalidHandle);
 }
 
+TEST_F(HiveRegistryTest, OpenKeyNeverCreatesAnything) {
+    HiveRegistry registry(dir_.string());
+    os::RegKey key = 0;
+    EXPECT_EQ(registry.OpenKey(os::HkeyLocalMachine, "\\Software\\Qor", os::KeyQueryValue, key), os::ErrorFileNotFound);
+    EXPECT_FALSE(fs::exists(HivePath()));
+    ASSERT_EQ(SetDword(registry, "Software\\Qor", "Port", 234), 0);
+    const auto written = fs::last_write_time(HivePath());
+    EXPECT_EQ(registry.OpenKey(os::HkeyLocalMachine, "Software\\Qor\\Corvix", os::KeyQueryValue, key),
+              os::ErrorFileNotFound);
+    ASSERT_EQ(registry.OpenKey(os::HkeyLocalMachine, "\\Software\\Qor", os::KeyQueryValue, key), 0);
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    EXPECT_EQ(registry.QueryValue(key, "Port", &type, nullptr, &size), 0);
+    EXPECT_EQ(type, os::RegDword);
+    EXPECT_EQ(registry.CloseKey(key), 0);
+    EXPECT_EQ(fs::last_write_time(HivePath()), written);
+}
+
 TEST_F(HiveRegistryTest, QueryFollowsWindowsContract) {
     HiveRegistry registry(dir_.string());
     os::RegKey key = 0;

@@ -21,6 +21,15 @@ public:
         return result;
     }
 
+    long OpenKey(RegKey root, const std::string& path, std::uint32_t access, RegKey& key) override {
+        const char* subKey = path.c_str();
+        if (*subKey == '\\') ++subKey;
+        HKEY opened = nullptr;
+        const LONG result = RegOpenKeyExA(ToHkey(root), subKey, 0, access, &opened);
+        if (result == ERROR_SUCCESS) key = reinterpret_cast<RegKey>(opened);
+        return result;
+    }
+
     long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t* size) override {
         DWORD valueType = 0;

@@ -7,6 +7,7 @@
 #include "app/convert.h"
 #include "platform/os_info.h"
 #include "platform/winsock_text.h"
+#include "support/error.h"
 
 namespace corvix {
 namespace {
@@ -38,8 +39,16 @@ TForm1::TForm1(View& view, os::Registry& registry, os::Sockets& sockets, os::Sys
     }
 }
 
-void TForm1::FormCreate() {
-    LoadSettings(settings, registry_);
+void TForm1::FormCreate() { Create(true); }
+
+void TForm1::FormCreateWithoutStoring() { Create(false); }
+
+void TForm1::Create(bool storeBack) {
+    if (storeBack) {
+        LoadSettings(settings, registry_);
+    } else {
+        ReadSettings(settings, registry_);
+    }
     Control(ControlId::EditHostName).text = settings.hostName;
     Control(ControlId::EditPort).text = std::to_string(settings.port);
     Control(ControlId::EditDefault).text = "Def: " + std::to_string(DefaultServerPort);
@@ -82,6 +91,7 @@ void TForm1::ShowFailed(ControlId label, int code) {
     ControlState& state = Control(label);
     state.fontColour = Red;
     state.text = qor::WinsockErrorText(code);
+    state.code = code;
 }
 
 void TForm1::CloseTestSocket() {
@@ -92,6 +102,8 @@ void TForm1::CloseTestSocket() {
 }
 
 void TForm1::FormClose() {
+    if (closed_) return;
+    closed_ = true;
     CloseTestSocket();
     sockets_.Cleanup();
 }
@@ -99,7 +111,10 @@ void TForm1::FormClose() {
 void TForm1::ButtonOkClick() {
     settings.hostName = Control(ControlId::EditHostName).text;
     settings.port = StrToInt(Control(ControlId::EditPort).text);
-    SaveSettings(settings, registry_);
+    // Closing as if stored when nothing was would lose the user's edit without a word.
+    if (const long opened = SaveSettings(settings, registry_); opened != os::ErrorSuccess) {
+        throw qor::Error(NotStoredMessage(opened));
+    }
     view_.Close();
 }
 
@@ -134,6 +149,7 @@ void TForm1::ButtonTestClick() {
     const TestRun running(*this);
     for (const ControlId label : {ControlId::LabelResultGHI, ControlId::LabelResultOS, ControlId::LabelResultC}) {
         Control(label).fontColour = Black;
+        Control(label).code = 0;
     }
     for (const ControlId label : {ControlId::LabelHost, ControlId::LabelAddr, ControlId::LabelPort,
                                   ControlId::LabelResultGHI, ControlId::LabelResultOS, ControlId::LabelResultC}) {
@@ -199,5 +215,30 @@ void TForm1::CopyFrom(ControlId label) {
 void TForm1::CopyIpAddr() { CopyFrom(ControlId::LabelAddr); }
 
 void TForm1::CopyHostName() { CopyFrom(ControlId::LabelHost); }
+
+void TForm1::Click(ControlId id) {
+    const ControlState& state = Control(id);
+    if (!state.enabled || !state.visible) return;
+    switch (id) {
+    case ControlId::ButtonOk:
+        return ButtonOkClick();
+    case ControlId::ButtonCancel:
+        return ButtonCancelClick();
+    case ControlId::ButtonSetDefault:
+        return ButtonSetDefaultClick();
+    case ControlId::ButtonTest:
+        return ButtonTestClick();
+    default:
+        break;
+    }
+    switch (LayoutRow(id).click) {
+    case ClickRole::CopyHostName:
+        return CopyHostName();
+    case ClickRole::CopyIpAddr:
+        return CopyIpAddr();
+    case ClickRole::None:
+        break;
+    }
+}
 
 }  // namespace corvix

@@ -32,6 +32,7 @@ struct ControlState {
     bool visible = true;
     bool enabled = true;
     int width = 0;
+    int code = 0;  // the WinSock code behind a failed step's text; 0 otherwise
 };
 
 // The text of the error box for a message: "." is appended when the last character sorts after ".".
@@ -55,6 +56,10 @@ public:
     }
 
     void FormCreate();
+    // The same, but the settings are only read (never created nor stored back): for looking without
+    // changing anything.
+    void FormCreateWithoutStoring();
+    // Harmless when called again: the window is closed once.
     void FormClose();
     void ButtonOkClick();
     void ButtonCancelClick();
@@ -63,6 +68,10 @@ public:
     void CopyIpAddr();
     void CopyHostName();
 
+    // A click on a control runs its button or copy handler. On a disabled or hidden control it does
+    // not count, also when a key (Enter, Esc) sends it to a button in that state.
+    void Click(ControlId id);
+
     ServerSettings settings;
     std::uint32_t ServerAddr = 0;
     os::Socket TestSocket = 0;
@@ -70,6 +79,7 @@ public:
 private:
     class TestRun;
 
+    void Create(bool storeBack);
     void ShowWinsockData(const os::WsaData& data);
     // A failed WinSock step: its label in red with the error's text.
     void ShowFailed(ControlId label, int code);
@@ -80,6 +90,7 @@ private:
     os::Registry& registry_;
     os::Sockets& sockets_;
     os::System& system_;
+    bool closed_ = false;
     std::array<ControlState, static_cast<std::size_t>(ControlId::Count)> controls_;
 };
 

@@ -10,8 +10,13 @@ namespace {
 // Closes the key on every way out, errors included.
 class OpenedKey {
 public:
-    OpenedKey(os::Registry& registry, std::uint32_t access) : registry_(registry) {
-        opened_ = registry_.CreateKey(RegistryRootB, std::string(SettingsKeyPath), access, key_) == os::ErrorSuccess;
+    enum class Mode { Create, OnlyExisting };
+
+    OpenedKey(os::Registry& registry, std::uint32_t access, Mode mode = Mode::Create) : registry_(registry) {
+        const std::string path(SettingsKeyPath);
+        result_ = mode == Mode::Create ? registry_.CreateKey(RegistryRootB, path, access, key_)
+                                       : registry_.OpenKey(RegistryRootB, path, access, key_);
+        opened_ = result_ == os::ErrorSuccess;
     }
     ~OpenedKey() {
         if (opened_) registry_.CloseKey(key_);
@@ -20,11 +25,13 @@ public:
     OpenedKey& operator=(const OpenedKey&) = delete;
 
     bool Opened() const { return opened_; }
+    long Result() const { return result_; }
     os::RegKey Key() const { return key_; }
 
 private:
     os::Registry& registry_;
     os::RegKey key_ = 0;
+    long result_ = os::ErrorSuccess;
     bool opened_ = false;
 };
 
@@ -69,6 +76,17 @@ std::int32_t ReadHostPort(os::Registry& registry, os::RegKey key) {
     return static_cast<std::int32_t>(value);
 }
 
+// Both values, or the defaults, with the port fixed.
+ServerSettings ReadValues(os::Registry& registry, os::RegKey key) {
+    ServerSettings read;
+    std::uint32_t size = 0;
+    read.hostName = ValueExists(registry, key, "HostName", size) ? ReadHostName(registry, key, size)
+                                                                 : std::string(DefaultServerHost);
+    read.port = ValueExists(registry, key, "HostPort", size) ? ReadHostPort(registry, key) : DefaultServerPort;
+    ApplyFixedPort(read.port);
+    return read;
+}
+
 void Write(os::Registry& registry, os::RegKey key, const std::string& name, std::uint32_t type,
            const std::vector<std::uint8_t>& bytes) {
     if (registry.SetValue(key, name, type, bytes.data(), static_cast<std::uint32_t>(bytes.size())) !=
@@ -89,22 +107,24 @@ void LoadSettings(ServerSettings& settings, os::Registry& registry) {
     {
         OpenedKey key(registry, os::KeyQueryValue);
         if (!key.Opened()) return;
-        std::uint32_t size = 0;
-        std::string hostName = ValueExists(registry, key.Key(), "HostName", size)
-                                   ? ReadHostName(registry, key.Key(), size)
-                                   : std::string(DefaultServerHost);
-        std::int32_t port =
-            ValueExists(registry, key.Key(), "HostPort", size) ? ReadHostPort(registry, key.Key()) : DefaultServerPort;
-        ApplyFixedPort(port);
-        settings.hostName = std::move(hostName);
-        settings.port = port;
+        settings = ReadValues(registry, key.Key());
     }
+    // Storing back at start-up is a courtesy: a user who may not write simply does not.
     SaveSettings(settings, registry);
 }
 
-void SaveSettings(const ServerSettings& settings, os::Registry& registry) {
+void ReadSettings(ServerSettings& settings, os::Registry& registry) {
+    OpenedKey key(registry, os::KeyQueryValue, OpenedKey::Mode::OnlyExisting);
+    if (key.Opened()) {
+        settings = ReadValues(registry, key.Key());
+    } else if (key.Result() == os::ErrorFileNotFound) {
+        settings = ServerSettings{std::string(DefaultServerHost), DefaultServerPort};
+    }
+}
+
+long SaveSettings(const ServerSettings& settings, os::Registry& registry) {
     OpenedKey key(registry, os::KeyAllAccess);
-    if (!key.Opened()) return;
+    if (!key.Opened()) return key.Result();
     std::vector<std::uint8_t> host(settings.hostName.begin(), settings.hostName.end());
     host.push_back(0);
     Write(registry, key.Key(), "HostName", os::RegSz, host);
@@ -112,6 +132,13 @@ void SaveSettings(const ServerSettings& settings, os::Registry& registry) {
     Write(registry, key.Key(), "HostPort", os::RegDword,
           {static_cast<std::uint8_t>(port), static_cast<std::uint8_t>(port >> 8), static_cast<std::uint8_t>(port >> 16),
            static_cast<std::uint8_t>(port >> 24)});
+    return os::ErrorSuccess;
+}
+
+std::string NotStoredMessage(long code) {
+    const std::string why = code == os::ErrorAccessDenied ? "access denied" : "error " + std::to_string(code);
+    return "The settings were not stored: the registry key HKEY_LOCAL_MACHINE" + std::string(SettingsKeyPath) +
+           " cannot be opened for writing (" + why + "). " + std::string(os::WriteAccessHint());
 }
 
 }  // namespace corvix

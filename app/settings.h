@@ -25,8 +25,17 @@ void StartRegistryRootB();
 // cannot be opened leaves `settings` as it was; a value of the wrong type raises qor::Error.
 void LoadSettings(ServerSettings& settings, os::Registry& registry);
 
-// Writes both values; a key that cannot be opened for writing stores nothing, silently.
-void SaveSettings(const ServerSettings& settings, os::Registry& registry);
+// Reads both values and fixes the port like LoadSettings, but never creates the key nor writes: a key
+// that does not exist yet gives the defaults the window would store, one that cannot be opened leaves
+// `settings` as it was.
+void ReadSettings(ServerSettings& settings, os::Registry& registry);
+
+// Writes both values. A key that cannot be opened for writing stores nothing; the result is then the
+// code of that failure (os::ErrorSuccess when both were written). A failed write raises qor::Error.
+long SaveSettings(const ServerSettings& settings, os::Registry& registry);
+
+// What to tell a user whose settings could not be stored because the key did not open with `code`.
+std::string NotStoredMessage(long code);
 
 // The server's port is not configurable: whatever was stored, it is 234.
 void ApplyFixedPort(std::int32_t& port);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace os {
 
@@ -58,5 +59,8 @@ public:
 
 // The machine's registry: the real one on Windows, the hive files on POSIX.
 Registry& RealRegistry();
+
+// One sentence telling a user who was denied writing HKEY_LOCAL_MACHINE what gives that right here.
+std::string_view WriteAccessHint();
 
 }  // namespace os

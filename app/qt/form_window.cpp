@@ -9,8 +9,6 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "app/click_handler.h"
-
 namespace corvix::qt {
 namespace {
 
@@ -150,7 +148,7 @@ void FormWindow::Sync() {
 }
 
 void FormWindow::Click(ControlId id) {
-    if (const FormHandler handler = ClickHandler(id)) Handle([handler](TForm1& f) { (f.*handler)(); });
+    Handle([id](TForm1& f) { f.Click(id); });
 }
 
 bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -203,10 +201,7 @@ void FormWindow::RepaintNow() {
 void FormWindow::Close() { close(); }
 
 void FormWindow::closeEvent(QCloseEvent* event) {
-    if (!closing_) {
-        closing_ = true;
-        form_.Run([](TForm1& f) { f.FormClose(); });
-    }
+    form_.Run([](TForm1& f) { f.FormClose(); });
     event->accept();
 }
 

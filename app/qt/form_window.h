@@ -43,7 +43,6 @@ private:
 
     TForm1 form_;
     std::array<QWidget*, static_cast<std::size_t>(ControlId::Count)> widgets_{};
-    bool closing_ = false;
     bool framed_ = false;
 };
 

@@ -218,7 +218,9 @@ TEST_F(ConnectionTest, NextTestStartsBlackAgain) {
     Type(ControlId::EditHostName, "127.0.0.1");
     Test();
     EXPECT_FALSE(Now().ghiRed);
+    EXPECT_EQ(form_.Control(ControlId::LabelResultGHI).code, 0);
     EXPECT_TRUE(Now().cRed);
+    EXPECT_EQ(form_.Control(ControlId::LabelResultC).code, 10061);
     view_.painted.clear();
     sockets_.connectError = 0;
     Test();
@@ -226,6 +228,7 @@ TEST_F(ConnectionTest, NextTestStartsBlackAgain) {
     EXPECT_EQ(view_.painted[0], Waiting());
     EXPECT_EQ(Now().c, "Ok");
     EXPECT_FALSE(Now().ghiRed || Now().osRed || Now().cRed);
+    EXPECT_EQ(form_.Control(ControlId::LabelResultC).code, 0);
 }
 
 struct PortRow {

@@ -93,19 +93,60 @@ TEST_F(Form, KeyThatCannotBeOpenedLeavesEmptyFieldsAndOffersTheDefault) {
     EXPECT_EQ(registry_.sets, 0);
 }
 
-TEST_F(Form, ReadOnlyKeyShowsTheSettingsAndOkStoresNothingSilently) {
+TEST_F(Form, ReadOnlyKeyShowsTheSettingsAndOkThatCannotStoreSaysSoAndKeepsTheWindowOpen) {
     registry_.values[registry_.Slot(std::string(corvix::SettingsKeyPath), "HostName")] = {os::RegSz,
                                                                                           {'s', 'r', 'v', 0}};
     registry_.denyWrite = true;
     Create();
+    EXPECT_TRUE(view_.errors.empty());  // the write-back at creation stays silent
     EXPECT_EQ(State(ControlId::EditHostName).text, "srv");
     EXPECT_EQ(State(ControlId::EditPort).text, "234");
     form_.Control(ControlId::EditHostName).text = "other";
     form_.Run([](TForm1& f) { f.ButtonOkClick(); });
-    EXPECT_TRUE(view_.errors.empty());
-    EXPECT_EQ(view_.closes, 1);
+    ASSERT_EQ(view_.errors.size(), 1u);
+    EXPECT_EQ(view_.errors[0].rfind("The settings were not stored: the registry key "
+                                    "HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\TcpIp cannot be opened for "
+                                    "writing (access denied). ",
+                                    0),
+              0u)
+        << view_.errors[0];
+    EXPECT_EQ(view_.errors[0].back(), '.');
+    EXPECT_EQ(view_.closes, 0);
+    EXPECT_EQ(State(ControlId::EditHostName).text, "other");
     EXPECT_EQ(registry_.sets, 0);
     EXPECT_EQ(registry_.opened, registry_.closed);
+    form_.Run([](TForm1& f) { f.ButtonCancelClick(); });
+    EXPECT_EQ(view_.closes, 1);
+}
+
+TEST(NotStoredMessage, NamesTheFailureThatIsNotAccessDenied) {
+    const std::string message = corvix::NotStoredMessage(os::ErrorRegistryIoFailed);
+    EXPECT_NE(message.find("(error 1016)"), std::string::npos) << message;
+}
+
+TEST_F(Form, CreatingWithoutStoringWritesNothing) {
+    registry_.values[registry_.Slot(std::string(corvix::SettingsKeyPath), "HostPort")] = {os::RegDword,
+                                                                                          {0xD2, 0x04, 0, 0}};
+    form_.Run([](TForm1& f) { f.FormCreateWithoutStoring(); });
+    EXPECT_TRUE(view_.errors.empty());
+    EXPECT_EQ(State(ControlId::EditHostName).text, "127.0.0.1");
+    EXPECT_EQ(State(ControlId::EditPort).text, "234");
+    EXPECT_EQ(State(ControlId::LabelResultInit).text, "Ok");
+    EXPECT_EQ(registry_.sets, 0);
+}
+
+TEST_F(Form, CreatingWithoutStoringTellsAMissingKeyFromAnUnreadableOne) {
+    registry_.keyMissing = true;
+    form_.Run([](TForm1& f) { f.FormCreateWithoutStoring(); });
+    EXPECT_EQ(State(ControlId::EditHostName).text, "127.0.0.1");
+    EXPECT_EQ(registry_.opened, 0);  // not created
+
+    os::fakes::FakeRegistry denied;
+    denied.denyAll = true;
+    TForm1 other{view_, denied, sockets_, system_};
+    other.Run([](TForm1& f) { f.FormCreateWithoutStoring(); });
+    EXPECT_EQ(other.Control(ControlId::EditHostName).text, "");
+    EXPECT_EQ(other.Control(ControlId::EditPort).text, "0");
 }
 
 TEST_F(Form, FailedWriteIsReportedAndKeepsTheWindowOpen) {
@@ -126,19 +167,49 @@ TEST_F(Form, FailingWow64QueryEndsCreationBeforeWinsock) {
     EXPECT_EQ(sockets_.startups, 0);
 }
 
-TEST_F(Form, CloseReleasesWinsockAndOnlyARealSocket) {
+TEST_F(Form, CloseReleasesWinsockOnceAndOnlyARealSocket) {
     Create();
+    form_.Run([](TForm1& f) { f.FormClose(); });
     form_.Run([](TForm1& f) { f.FormClose(); });
     EXPECT_EQ(sockets_.cleanups, 1);
     EXPECT_EQ(sockets_.closes, 0);
 
-    form_.TestSocket = 0;
-    form_.Run([](TForm1& f) { f.FormClose(); });
-    EXPECT_EQ(sockets_.closes, 0);
-    form_.TestSocket = 42;
-    form_.Run([](TForm1& f) { f.FormClose(); });
-    EXPECT_EQ(sockets_.closes, 1);
-    EXPECT_EQ(form_.TestSocket, os::InvalidSocket);
+    for (const os::Socket socket : {os::Socket{0}, os::Socket{42}}) {
+        os::fakes::FakeSockets sockets;
+        TForm1 form{view_, registry_, sockets, system_};
+        form.TestSocket = socket;
+        form.Run([](TForm1& f) { f.FormClose(); });
+        EXPECT_EQ(sockets.closes, socket == 42 ? 1 : 0);
+        EXPECT_EQ(sockets.cleanups, 1);
+        EXPECT_EQ(form.TestSocket, socket == 42 ? os::InvalidSocket : 0);
+    }
+}
+
+TEST_F(Form, ClicksOnDisabledOrHiddenControlsDoNotCount) {
+    Create();
+    // EditDefault and ButtonSetDefault are hidden at the default port.
+    form_.Control(ControlId::EditPort).text = "1";
+    form_.Run([](TForm1& f) { f.Click(ControlId::ButtonSetDefault); });
+    EXPECT_EQ(State(ControlId::EditPort).text, "1");
+    form_.Control(ControlId::ButtonSetDefault).visible = true;
+    form_.Run([](TForm1& f) { f.Click(ControlId::ButtonSetDefault); });
+    EXPECT_EQ(State(ControlId::EditPort).text, "234");
+
+    form_.Control(ControlId::LabelAddr).text = "10.1.2.3";
+    form_.Control(ControlId::LabelAddr).enabled = false;
+    form_.Run([](TForm1& f) { f.Click(ControlId::LabelAddr); });
+    EXPECT_EQ(State(ControlId::EditHostName).text, "127.0.0.1");
+    form_.Run([](TForm1& f) { f.Click(ControlId::Label10); });
+    EXPECT_EQ(State(ControlId::EditHostName).text, "10.1.2.3");
+
+    form_.Control(ControlId::ButtonCancel).enabled = false;
+    form_.Run([](TForm1& f) { f.Click(ControlId::ButtonCancel); });
+    EXPECT_EQ(view_.closes, 0);
+    form_.Control(ControlId::ButtonCancel).enabled = true;
+    form_.Run([](TForm1& f) { f.Click(ControlId::ButtonCancel); });
+    EXPECT_EQ(view_.closes, 1);
+    form_.Run([](TForm1& f) { f.Click(ControlId::LabelOs); });  // no handler: nothing happens
+    EXPECT_TRUE(view_.errors.empty());
 }
 
 TEST_F(Form, CopyHandlersCopyAnythingButADash) {

@@ -3,7 +3,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/click_handler.h"
 #include "app/win32/control_map.h"
 
 namespace corvix::win32 {
@@ -320,10 +319,7 @@ void FormWindow::Command(int number, int code) {
 }
 
 void FormWindow::Click(ControlId id) {
-    // Enter and Esc send the default and cancel ids whatever state their buttons are in.
-    const ControlState& state = form_.Control(id);
-    if (!state.enabled || !state.visible) return;
-    if (const FormHandler handler = ClickHandler(id)) Handle([handler](TForm1& f) { (f.*handler)(); });
+    Handle([id](TForm1& f) { f.Click(id); });
 }
 
 LRESULT FormWindow::ControlColour(HDC dc, HWND control) {
@@ -370,10 +366,7 @@ LRESULT FormWindow::Message(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_CLOSE:
-        if (!closing_) {
-            closing_ = true;
-            form_.Run([](TForm1& f) { f.FormClose(); });
-        }
+        form_.Run([](TForm1& f) { f.FormClose(); });
         DestroyWindow(window_);
         return 0;
     case WM_DESTROY:

@@ -67,7 +67,6 @@ private:
     std::array<HICON, 3> glyphs_{};
     // The control that had the focus when the window was deactivated, or when it was disabled.
     HWND savedFocus_ = nullptr;
-    bool closing_ = false;
 };
 
 // The event loop: runs until the window has closed; the exit code of the quit message.

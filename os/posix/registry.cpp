@@ -301,4 +301,8 @@ Registry& RealRegistry() {
     return registry;
 }
 
+std::string_view WriteAccessHint() {
+    return "Run the program as a user who may write the registry directory " QOR_REGISTRY_DIR ".";
+}
+
 }  // namespace os

@@ -56,4 +56,6 @@ Registry& RealRegistry() {
     return registry;
 }
 
+std::string_view WriteAccessHint() { return "Run the program as an administrator."; }
+
 }  // namespace os

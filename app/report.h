@@ -1,0 +1,21 @@
+// The plain-text report of everything the window shows, for pasting into a support call. The window's
+// clipboard copy and the command line print the same text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "app/form.h"
+#include "os/system.h"
+
+namespace corvix {
+
+// The program's version, from the project's build.
+std::string_view ProgramVersion();
+
+// A title line with the version, the time it was made, then every group of the window in reading
+// order with its "caption: value" lines (the texts as shown, the last test's results included). Lines
+// end in "\n"; the texts are the program's own 8-bit texts.
+std::string FormReport(const TForm1& form, const os::SystemTime& madeAt);
+
+}  // namespace corvix

@@ -1,0 +1,330 @@
+#include "app/cli/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <thread>
+
+#include "app/report.h"
+#include "os/fakes/fake_console.h"
+#include "os/fakes/fake_registry.h"
+#include "os/fakes/fake_sockets.h"
+#include "os/fakes/fake_system.h"
+#include "os/testing/loopback_listener.h"
+#include "os/testing/scratch_registry.h"
+
+namespace {
+
+using corvix::cli::RunCommandLine;
+using nlohmann::json;
+
+const std::string Program = "corvix-tcpip-cli";
+
+std::vector<std::uint8_t> Sz(std::string_view s) {
+    std::vector<std::uint8_t> v(s.begin(), s.end());
+    v.push_back(0);
+    return v;
+}
+
+// The program run in-process on a scratch registry and the real sockets, never beyond 127.0.0.0/8.
+class CommandLine : public testing::Test {
+protected:
+    void SetUp() override {
+        corvix::StartRegistryRootB();
+        system_.local = os::fakes::At(2026, 3, 7, 9, 5, 2);
+    }
+
+    int Run(std::vector<std::string> arguments) {
+        console_ = {};
+        return RunCommandLine(Program, arguments, services_);
+    }
+
+    void Store(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& bytes) {
+        os::RegKey key = 0;
+        ASSERT_EQ(
+            scratch_.Get().CreateKey(os::HkeyLocalMachine, std::string(corvix::SettingsKeyPath), os::KeyAllAccess, key),
+            0);
+        ASSERT_EQ(scratch_.Get().SetValue(key, name, type, bytes.data(), static_cast<std::uint32_t>(bytes.size())), 0);
+        scratch_.Get().CloseKey(key);
+    }
+
+    // The stored value's bytes; nothing when the key or the value is missing.
+    std::optional<std::vector<std::uint8_t>> Stored(const std::string& name) {
+        os::RegKey key = 0;
+        if (scratch_.Get().OpenKey(os::HkeyLocalMachine, std::string(corvix::SettingsKeyPath), os::KeyQueryValue,
+                                   key) != 0) {
+            return std::nullopt;
+        }
+        std::uint32_t size = 64;
+        std::vector<std::uint8_t> bytes(size);
+        const long read = scratch_.Get().QueryValue(key, name, nullptr, bytes.data(), &size);
+        scratch_.Get().CloseKey(key);
+        if (read != 0) return std::nullopt;
+        bytes.resize(size);
+        return bytes;
+    }
+
+    json Json() const { return json::parse(console_.out); }
+
+    os::testing::ScratchRegistry scratch_;
+    os::fakes::FakeSystem system_;
+    os::fakes::FakeConsole console_;
+    corvix::cli::Services services_{scratch_.Get(), os::RealSockets(), system_, console_};
+};
+
+TEST_F(CommandLine, TestOfAClosedPortPrintsEachStepAndEndsWithTheRefusal) {
+    os::testing::LoopbackListener listener;
+    listener.Close();
+    services_.serverPort = listener.Port();
+    EXPECT_EQ(Run({"test", "127.0.0.1"}), corvix::cli::ExitConnectFailed);
+    EXPECT_TRUE(std::regex_search(console_.out, std::regex("^Get host information: -  \\(\\d+ ms\\)\n"
+                                                           "Open socket:          Ok  \\(\\d+ ms\\)\n"
+                                                           "Connect:              10061:CONNREFUSED  \\(\\d+ ms\\)\n"
+                                                           "\nTcp/Ip Configuration, version ")))
+        << console_.out;
+    EXPECT_TRUE(console_.out.ends_with("  Connect:              10061:CONNREFUSED\n")) << console_.out;
+    EXPECT_EQ(console_.err, "");
+    EXPECT_FALSE(Stored("HostName"));  // the host given is not stored, and no key was made
+}
+
+TEST_F(CommandLine, TestJsonOfAListenerThatAnswers) {
+    os::testing::LoopbackListener listener;
+    services_.serverPort = listener.Port();
+    ASSERT_EQ(Run({"test", "--json", "127.0.0.1"}), corvix::cli::ExitOk);
+    const json j = Json();
+    EXPECT_EQ(j["exitCode"], 0);
+    EXPECT_EQ(j["program"]["version"], std::string(corvix::ProgramVersion()));
+    EXPECT_EQ(j["winsock"]["startup"]["result"], "Ok");
+    EXPECT_TRUE(j["winsock"]["description"].is_string());
+    EXPECT_EQ(j["settings"]["hostName"], "127.0.0.1");  // the defaults, as the window would store them
+    EXPECT_EQ(j["settings"]["port"], 234);
+    EXPECT_EQ(j["test"]["host"], "127.0.0.1");
+    EXPECT_EQ(j["test"]["port"], listener.Port());
+    EXPECT_TRUE(j["test"]["officialName"].is_null());  // a dotted address is not looked up
+    EXPECT_EQ(j["test"]["address"], "127.0.0.1");
+    const std::vector<std::string> names = {"lookup", "socket", "connect"};
+    const std::vector<std::string> results = {"-", "Ok", "Ok"};
+    ASSERT_EQ(j["test"]["steps"].size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        const json& step = j["test"]["steps"][i];
+        EXPECT_EQ(step["step"], names[i]);
+        EXPECT_EQ(step["result"], results[i]);
+        EXPECT_EQ(step["code"], 0);
+        EXPECT_GE(step["elapsedMs"].get<int>(), 0);
+    }
+}
+
+TEST_F(CommandLine, TestOfANameThatCannotExistFailsTheLookUp) {
+    ASSERT_EQ(Run({"test", "--json", "no-such-host.invalid"}), corvix::cli::ExitLookupFailed);
+    const json j = Json();
+    const json& lookup = j["test"]["steps"][0];
+    EXPECT_GT(lookup["code"].get<int>(), 11000);
+    EXPECT_EQ(lookup["result"],
+              std::to_string(lookup["code"].get<int>()) + ":" + lookup["result"].get<std::string>().substr(6));
+    EXPECT_GE(lookup["elapsedMs"].get<int>(), 0);
+    for (std::size_t i = 1; i < 3; ++i) {
+        EXPECT_EQ(j["test"]["steps"][i]["result"], "?");
+        EXPECT_TRUE(j["test"]["steps"][i]["elapsedMs"].is_null());
+    }
+    EXPECT_TRUE(j["test"]["address"].is_null());
+    EXPECT_EQ(j["exitCode"], corvix::cli::ExitLookupFailed);
+}
+
+TEST_F(CommandLine, TestWithoutAHostUsesTheStoredOne) {
+    Store("HostName", os::RegSz, Sz("localhost"));
+    os::testing::LoopbackListener listener;
+    services_.serverPort = listener.Port();
+    ASSERT_EQ(Run({"test", "--json"}), corvix::cli::ExitOk);
+    EXPECT_EQ(Json()["test"]["host"], "localhost");
+    EXPECT_EQ(Json()["test"]["steps"][0]["result"], "Ok");
+    EXPECT_EQ(Json()["test"]["address"], "127.0.0.1");
+}
+
+TEST_F(CommandLine, CheckLinesInTheMonitoringConvention) {
+    os::testing::LoopbackListener listener;
+    services_.serverPort = listener.Port();
+    const std::string port = std::to_string(listener.Port());
+    EXPECT_EQ(Run({"check", "127.0.0.1"}), corvix::cli::CheckOk);
+    EXPECT_TRUE(std::regex_match(console_.out, std::regex("CORVIX TCPIP OK - 127\\.0\\.0\\.1:" + port +
+                                                          " connected in (\\d+) ms \\| time=\\d+\\.\\d{3}s\n")))
+        << console_.out;
+    EXPECT_EQ(Run({"check", "127.0.0.1", "--warning", "60000"}), corvix::cli::CheckOk);
+    EXPECT_TRUE(std::regex_search(console_.out, std::regex("\\| time=\\d+\\.\\d{3}s;60\\.000\n$"))) << console_.out;
+
+    listener.Close();
+    EXPECT_EQ(Run({"check", "127.0.0.1"}), corvix::cli::CheckCritical);
+    EXPECT_EQ(console_.out, "CORVIX TCPIP CRITICAL - connect 10061:CONNREFUSED\n");
+    EXPECT_EQ(Run({"check", "no-such-host.invalid"}), corvix::cli::CheckCritical);
+    EXPECT_TRUE(console_.out.starts_with("CORVIX TCPIP CRITICAL - lookup 110")) << console_.out;
+    EXPECT_EQ(Run({"check", "--warning", "soon"}), corvix::cli::CheckUnknown);
+    EXPECT_EQ(console_.out, "CORVIX TCPIP UNKNOWN - bad number of milliseconds for --warning: 'soon'\n");
+    EXPECT_EQ(console_.err, "");
+}
+
+TEST_F(CommandLine, ShowReadsOnlyAndPrintsTheReport) {
+    Store("HostName", os::RegSz, Sz("caf\xE9"));
+    Store("HostPort", os::RegDword, {0xD2, 0x04, 0, 0});  // 1234: the window would store 234 back
+    ASSERT_EQ(Run({"show"}), corvix::cli::ExitOk);
+    EXPECT_NE(console_.out.find("\n  Host Name:            caf\xC3\xA9\n  Port Nr:              234\n"),
+              std::string::npos)
+        << console_.out;
+    EXPECT_TRUE(console_.out.starts_with("Tcp/Ip Configuration, version ")) << console_.out;
+    EXPECT_NE(console_.out.find("Report made 2026-03-07 09:05:02\n"), std::string::npos);
+    ASSERT_EQ(Run({"show", "--json"}), corvix::cli::ExitOk);
+    const json j = Json();
+    EXPECT_EQ(j["settings"]["hostName"], "caf\xC3\xA9");
+    EXPECT_EQ(j["settings"]["port"], 234);
+    EXPECT_EQ(j["system"]["os"].get<std::string>().empty(), false);
+    EXPECT_FALSE(j.contains("test"));
+    EXPECT_EQ(Stored("HostPort"), (std::vector<std::uint8_t>{0xD2, 0x04, 0, 0}));
+}
+
+TEST_F(CommandLine, SettingsOfTheWrongTypeAreReportedNotShown) {
+    Store("HostName", os::RegDword, {1, 0, 0, 0});
+    EXPECT_EQ(Run({"show"}), corvix::cli::ExitSettingsUnreadable);
+    EXPECT_EQ(console_.out, "");
+    EXPECT_EQ(console_.err, "corvix-tcpip-cli: Invalid data type for 'HostName'\n");
+    EXPECT_EQ(Run({"check", "127.0.0.1"}), corvix::cli::CheckUnknown);
+    EXPECT_EQ(console_.out, "CORVIX TCPIP UNKNOWN - Invalid data type for 'HostName'\n");
+    // set-host mends it: it stores without reading first.
+    EXPECT_EQ(Run({"set-host", "srv"}), corvix::cli::ExitOk);
+    EXPECT_EQ(Stored("HostName"), Sz("srv"));
+}
+
+TEST_F(CommandLine, SetHostStoresTheHostAndPort234) {
+    services_.serverPort = corvix::DefaultServerPort;
+    ASSERT_EQ(Run({"set-host", "server.example"}), corvix::cli::ExitOk);
+    EXPECT_EQ(console_.out, "Stored host name server.example, port 234.\n");
+    EXPECT_EQ(Stored("HostName"), Sz("server.example"));
+    EXPECT_EQ(Stored("HostPort"), (std::vector<std::uint8_t>{234, 0, 0, 0}));
+}
+
+TEST(CommandLineStore, SetHostThatCannotStoreSaysWhyAndExits5) {
+    corvix::StartRegistryRootB();
+    os::fakes::FakeSockets sockets;
+    os::fakes::FakeSystem system;
+    os::fakes::FakeConsole console;
+    for (const bool denied : {true, false}) {
+        os::fakes::FakeRegistry registry;
+        registry.denyWrite = denied;
+        registry.failSet = !denied;
+        corvix::cli::Services services{registry, sockets, system, console};
+        console = {};
+        EXPECT_EQ(RunCommandLine(Program, {"set-host", "srv"}, services), corvix::cli::ExitNotStored);
+        EXPECT_EQ(registry.sets, 0);
+        EXPECT_EQ(console.out, "");
+        const std::string expected = denied ? "corvix-tcpip-cli: The settings were not stored: the registry key "
+                                              "HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\TcpIp cannot be opened "
+                                              "for writing (access denied). "
+                                            : "corvix-tcpip-cli: Failed to set data for 'HostName'\n";
+        EXPECT_TRUE(console.err.starts_with(expected)) << console.err;
+        EXPECT_EQ(std::count(console.err.begin(), console.err.end(), '\n'), 1) << console.err;
+    }
+}
+
+TEST(CommandLineFake, StartupFailureAndASlowConnect) {
+    corvix::StartRegistryRootB();
+    os::fakes::FakeRegistry registry;
+    os::fakes::FakeSockets sockets;
+    os::fakes::FakeSystem system;
+    os::fakes::FakeConsole console;
+    corvix::cli::Services services{registry, sockets, system, console};
+    const unsigned char loopback[4] = {127, 0, 0, 1};
+    std::memcpy(&sockets.dotted["127.0.0.1"], loopback, 4);
+    sockets.duringConnect = [] { std::this_thread::sleep_for(std::chrono::milliseconds(30)); };
+    EXPECT_EQ(RunCommandLine(Program, {"check", "127.0.0.1", "--warning", "10"}, services), corvix::cli::CheckWarning);
+    EXPECT_TRUE(console.out.starts_with("CORVIX TCPIP WARNING - 127.0.0.1:234 connected in ")) << console.out;
+    EXPECT_TRUE(console.out.ends_with(";0.010\n")) << console.out;
+    ASSERT_EQ(sockets.connects.size(), 1u);
+    EXPECT_EQ(sockets.htonsCalls.back(), 234);
+
+    sockets.startupResult = 10091;
+    console = {};
+    EXPECT_EQ(RunCommandLine(Program, {"check"}, services), corvix::cli::CheckUnknown);
+    EXPECT_EQ(console.out, "CORVIX TCPIP UNKNOWN - socket start-up failed: 10091:SYSNOTREADY\n");
+    console = {};
+    EXPECT_EQ(RunCommandLine(Program, {"show", "--json"}, services), corvix::cli::ExitStartupFailed);
+    const json j = json::parse(console.out);
+    EXPECT_EQ(j["winsock"]["startup"]["result"], "10091:SYSNOTREADY");
+    EXPECT_EQ(j["winsock"]["startup"]["code"], 10091);
+    EXPECT_TRUE(j["winsock"]["version"].is_null());
+    console = {};
+    EXPECT_EQ(RunCommandLine(Program, {"test"}, services), corvix::cli::ExitStartupFailed);
+}
+
+TEST(CommandLineEndings, CtrlCAndTheTimeLimitAreArmedForEveryRun) {
+    corvix::StartRegistryRootB();
+    os::fakes::FakeRegistry registry;
+    os::fakes::FakeSockets sockets;
+    os::fakes::FakeSystem system;
+    os::fakes::FakeConsole console;
+    corvix::cli::Services services{registry, sockets, system, console};
+    RunCommandLine(Program, {"show"}, services);
+    ASSERT_TRUE(console.interrupt && console.deadline);
+    EXPECT_EQ(console.interrupt->words, "corvix-tcpip-cli: interrupted\n");
+    EXPECT_EQ(console.interrupt->exitCode->load(), corvix::cli::ExitInterrupted);
+    EXPECT_EQ(console.limit, std::chrono::milliseconds(21000));
+
+    sockets.connectError = 10060;
+    const unsigned char loopback[4] = {127, 0, 0, 1};
+    std::memcpy(&sockets.dotted["127.0.0.1"], loopback, 4);
+    RunCommandLine(Program, {"test", "127.0.0.1"}, services);
+    // Cut short after the look-up, a test failed to connect.
+    EXPECT_EQ(console.deadline->exitCode->load(), corvix::cli::ExitConnectFailed);
+    RunCommandLine(Program, {"check", "127.0.0.1"}, services);
+    EXPECT_EQ(console.interrupt->words, "CORVIX TCPIP UNKNOWN - interrupted\n");
+    EXPECT_EQ(console.interrupt->stream, os::Stream::Out);
+    EXPECT_EQ(console.interrupt->exitCode->load(), corvix::cli::CheckUnknown);
+    EXPECT_EQ(console.deadline->words, "CORVIX TCPIP CRITICAL - no result within 21 s\n");
+    EXPECT_EQ(console.deadline->exitCode->load(), corvix::cli::CheckCritical);
+}
+
+struct UsageRow {
+    std::vector<std::string> arguments;
+    std::string message;
+};
+
+TEST(CommandLineUsage, ABadArgumentIsNamedOnOneLineAndExits64) {
+    os::fakes::FakeRegistry registry;
+    os::fakes::FakeSockets sockets;
+    os::fakes::FakeSystem system;
+    const UsageRow rows[] = {
+        {{}, "no command given (try --help)"},
+        {{"frob"}, "unknown command 'frob'"},
+        {{"--frob"}, "unknown option '--frob'"},
+        {{"show", "srv"}, "unexpected argument 'srv'"},
+        {{"show", "--warning", "5"}, "unknown option '--warning' for show"},
+        {{"test", "a", "b"}, "unexpected argument 'b'"},
+        {{"set-host"}, "set-host needs a host name"},
+        {{"set-host", "--json", "x"}, "unknown option '--json' for set-host"},
+        {{"set-host", ""}, "bad host name ''"},
+        {{"set-host", "a\nb"}, "bad host name 'a\nb'"},
+        {{"--version", "x"}, "unexpected argument 'x'"},
+    };
+    for (const UsageRow& row : rows) {
+        os::fakes::FakeConsole console;
+        corvix::cli::Services services{registry, sockets, system, console};
+        EXPECT_EQ(RunCommandLine(Program, row.arguments, services), corvix::cli::ExitUsage) << row.message;
+        EXPECT_EQ(console.err, Program + ": " + row.message + "\n");
+        EXPECT_EQ(console.out, "");
+    }
+    EXPECT_EQ(registry.opened, 0);
+    EXPECT_EQ(sockets.startups, 0);
+}
+
+TEST(CommandLineUsage, HelpAndVersion) {
+    os::fakes::FakeRegistry registry;
+    os::fakes::FakeSockets sockets;
+    os::fakes::FakeSystem system;
+    os::fakes::FakeConsole console;
+    corvix::cli::Services services{registry, sockets, system, console};
+    EXPECT_EQ(RunCommandLine(Program, {"--version"}, services), 0);
+    EXPECT_EQ(console.out, Program + " " + std::string(corvix::ProgramVersion()) + "\n");
+    console = {};
+    EXPECT_EQ(RunCommandLine(Program, {"--help"}, services), 0);
+    EXPECT_NE(console.out.find("5 the settings could not be stored"), std::string::npos);
+    EXPECT_NE(console.out.find("check [HOST] [--warning MS]"), std::string::npos);
+}
+
+}  // namespace

@@ -1,13 +1,19 @@
 #include "app/qt/form_window.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
+
+#include "app/qt/text.h"
+#include "app/report.h"
 
 namespace corvix::qt {
 namespace {
@@ -16,8 +22,6 @@ namespace {
 const QColor ButtonFaceColour(240, 240, 240);
 const QColor InactiveBorderColour(244, 247, 252);
 
-QString Text(std::string_view text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
-
 QColor FromColourValue(std::uint32_t value) {
     // Colour values are 0x00BBGGRR.
     return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
@@ -25,7 +29,7 @@ QColor FromColourValue(std::uint32_t value) {
 }
 
 QFont WindowFont(int pixels) {
-    QFont font{Text(FontFamily)};
+    QFont font{FromEightBit(FontFamily)};
     font.setPixelSize(pixels);
     font.setStyleHint(QFont::SansSerif);
     return font;
@@ -45,15 +49,23 @@ QStyle::StandardPixmap GlyphPixmap(Glyph glyph) {
 }  // namespace
 
 FormWindow::FormWindow(os::Registry& registry, os::Sockets& sockets, os::System& system)
-    : form_(*this, registry, sockets, system) {
+    : form_(*this, registry, sockets, system), system_(system) {
     Build();
     Sync();
+    auto* copy = new QAction(QStringLiteral("Copy report"), this);
+    connect(copy, &QAction::triggered, this, [this] { CopyReport(); });
+    addAction(copy);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void FormWindow::CopyReport() {
+    QGuiApplication::clipboard()->setText(FromEightBit(FormReport(form_, system_.LocalTime())));
 }
 
 void FormWindow::Build() {
     const ControlSpec& formSpec = LayoutRow(ControlId::Form1);
     widgets_[0] = this;
-    setWindowTitle(Text(formSpec.text));
+    setWindowTitle(FromEightBit(formSpec.text));
     setFont(WindowFont(formSpec.fontPixels));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, ButtonFaceColour);
@@ -69,7 +81,7 @@ void FormWindow::Build() {
         QWidget* widget = nullptr;
         switch (row.kind) {
         case ControlKind::Group:
-            widget = new QGroupBox(Text(row.text), parent);
+            widget = new QGroupBox(FromEightBit(row.text), parent);
             break;
         case ControlKind::CaptionLabel:
         case ControlKind::ValueLabel: {
@@ -83,6 +95,7 @@ void FormWindow::Build() {
         case ControlKind::Edit: {
             auto* edit = new QLineEdit(parent);
             edit->setReadOnly(row.readOnly);
+            edit->installEventFilter(this);
             if (row.background == Background::InactiveBorder) {
                 QPalette p = edit->palette();
                 p.setColor(QPalette::Base, InactiveBorderColour);
@@ -90,12 +103,12 @@ void FormWindow::Build() {
             }
             const ControlId id = row.id;
             connect(edit, &QLineEdit::textEdited, this,
-                    [this, id](const QString& text) { form_.Control(id).text = text.toLatin1().toStdString(); });
+                    [this, id](const QString& text) { form_.Control(id).text = ToEightBit(text); });
             widget = edit;
             break;
         }
         case ControlKind::Button: {
-            auto* button = new QPushButton(Text(row.text), parent);
+            auto* button = new QPushButton(FromEightBit(row.text), parent);
             if (row.glyph != Glyph::None) button->setIcon(style()->standardIcon(GlyphPixmap(row.glyph)));
             button->setAutoDefault(false);
             button->setDefault(row.key == KeyRole::Default);
@@ -107,7 +120,7 @@ void FormWindow::Build() {
         case ControlKind::Form:
             break;
         }
-        widget->setObjectName(Text(row.name));
+        widget->setObjectName(FromEightBit(row.name));
         if (row.fontPixels != formSpec.fontPixels) widget->setFont(WindowFont(row.fontPixels));
         if (row.width > 0) {
             widget->setGeometry(row.left, row.top, row.width, row.height);
@@ -127,7 +140,7 @@ void FormWindow::Sync() {
         if (row.kind == ControlKind::Form || row.kind == ControlKind::Group) continue;
         const ControlState& state = form_.Control(row.id);
         QWidget* widget = Widget(row.id);
-        const QString text = QString::fromLatin1(state.text.data(), static_cast<qsizetype>(state.text.size()));
+        const QString text = FromEightBit(state.text);
         if (auto* label = qobject_cast<QLabel*>(widget)) {
             QPalette p = label->palette();
             p.setColor(QPalette::WindowText, FromColourValue(state.fontColour));
@@ -152,9 +165,17 @@ void FormWindow::Click(ControlId id) {
 }
 
 bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Ctrl+C in an edit copies its selection; with nothing selected it copies the report.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        const auto* edit = qobject_cast<QLineEdit*>(watched);
+        if (edit && !edit->hasSelectedText()) {
+            CopyReport();
+            return true;
+        }
+    }
     if (event->type() == QEvent::MouseButtonRelease) {
         for (const ControlSpec& row : FormLayout) {
-            if (Widget(row.id) != watched) continue;
+            if (Widget(row.id) != watched || row.click == ClickRole::None) continue;
             Click(row.id);
             return true;
         }
@@ -163,6 +184,10 @@ bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FormWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        CopyReport();
+        return;
+    }
     // Enter clicks a focused button, otherwise the default button; Esc clicks the cancel button.
     KeyRole role = KeyRole::None;
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
@@ -206,8 +231,7 @@ void FormWindow::closeEvent(QCloseEvent* event) {
 }
 
 void FormWindow::ShowError(const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, Text(ApplicationTitle),
-                    QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Critical, FromEightBit(ApplicationTitle), FromEightBit(text), QMessageBox::Ok, this);
     box.exec();
 }
 

@@ -25,6 +25,10 @@ public:
         Sync();
     }
 
+    // Puts the report of everything the window shows on the clipboard (Ctrl+C, or "Copy report" in
+    // the window's context menu).
+    void CopyReport();
+
     // View
     void RepaintNow() override;
     void Close() override;
@@ -42,6 +46,7 @@ private:
     void Click(ControlId id);
 
     TForm1 form_;
+    os::System& system_;
     std::array<QWidget*, static_cast<std::size_t>(ControlId::Count)> widgets_{};
     bool framed_ = false;
 };

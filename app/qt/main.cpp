@@ -4,14 +4,15 @@
 
 #include "app/modules.h"
 #include "app/qt/form_window.h"
+#include "app/qt/text.h"
 #include "support/startup_defaults.h"
 
 namespace {
 
 // A start-up check that fails says so in a box of its own: there is no window yet.
 void ShowStartupError(const std::string& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())),
-                    QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, corvix::qt::FromEightBit(caption), corvix::qt::FromEightBit(text),
+                    QMessageBox::Ok);
     box.exec();
 }
 
@@ -19,8 +20,7 @@ void ShowStartupError(const std::string& caption, const std::string& text) {
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    QApplication::setApplicationName(
-        QString::fromLatin1(corvix::ApplicationTitle.data(), static_cast<qsizetype>(corvix::ApplicationTitle.size())));
+    QApplication::setApplicationName(corvix::qt::FromEightBit(corvix::ApplicationTitle));
     qor::ShowErrorMessageBox = ShowStartupError;
     corvix::ModuleRunner modules(corvix::ProgramModules());
     if (const auto halted = modules.StartUp()) return *halted;

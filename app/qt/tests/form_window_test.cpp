@@ -1,14 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "app/qt/form_window.h"
 #include "app/qt/tests/open_window.h"
+#include "app/qt/text.h"
+#include "app/report.h"
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
@@ -133,6 +140,73 @@ TEST_F(QtWindow, ClickOnARetrievedLabelCopiesIt) {
     w->RepaintNow();
     QTest::mouseClick(As<QLabel>(*w, ControlId::Label10), Qt::LeftButton);
     EXPECT_EQ(As<QLineEdit>(*w, ControlId::EditHostName)->text(), "10.0.0.9");
+}
+
+TEST_F(QtWindow, OkThatCannotStoreShowsTheBoxAndStaysOpen) {
+    registry_.denyWrite = true;
+    auto w = Open();
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        shown = box->text();
+        box->accept();
+    });
+    QTest::mouseClick(As<QPushButton>(*w, ControlId::ButtonOk), Qt::LeftButton);
+    EXPECT_TRUE(
+        shown.startsWith("The settings were not stored: the registry key "
+                         "HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\TcpIp cannot be opened for writing "
+                         "(access denied). "))
+        << shown.toStdString();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(registry_.sets, 0);
+    QTest::mouseClick(As<QPushButton>(*w, ControlId::ButtonCancel), Qt::LeftButton);
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(QtWindow, CtrlCAndTheContextMenuCopyTheReport) {
+    system_.local = os::fakes::At(2026, 3, 7, 9, 5, 2);
+    auto w = Open();
+    const QString report = corvix::qt::FromEightBit(corvix::FormReport(w->Form(), system_.local));
+    ASSERT_TRUE(report.contains("Report made 2026-03-07 09:05:02"));
+    QApplication::clipboard()->clear();
+    auto* host = As<QLineEdit>(*w, ControlId::EditHostName);
+    host->setFocus();
+    host->deselect();
+    QTest::keyClick(host, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), report);
+
+    // With text selected in the field, Ctrl+C copies that text, as in any field.
+    host->selectAll();
+    QTest::keyClick(host, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "127.0.0.1");
+
+    QApplication::clipboard()->clear();
+    As<QPushButton>(*w, ControlId::ButtonTest)->setFocus();
+    QTest::keyClick(As<QPushButton>(*w, ControlId::ButtonTest), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), report);
+
+    ASSERT_EQ(w->contextMenuPolicy(), Qt::ActionsContextMenu);
+    ASSERT_EQ(w->actions().size(), 1);
+    EXPECT_EQ(w->actions()[0]->text(), "Copy report");
+    QApplication::clipboard()->clear();
+    w->actions()[0]->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), report);
+}
+
+TEST_F(QtWindow, TextsAreWindows1252BothWays) {
+    registry_.values[registry_.Slot(std::string(corvix::SettingsKeyPath), "HostName")] = {os::RegSz, {0x80, 'x', 0}};
+    auto w = Open();
+    auto* host = As<QLineEdit>(*w, ControlId::EditHostName);
+    EXPECT_EQ(host->text(), QString::fromUtf8("\xE2\x82\xACx"));
+    host->setFocus();
+    host->selectAll();
+    // S caron is in the code page, A macron is not. (QTest types ASCII only: send the keys' texts.)
+    for (const char* typed : {"\xC5\xA0", "\xC4\x80"}) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8(typed));
+        QApplication::sendEvent(host, &key);
+    }
+    EXPECT_EQ(w->Form().Control(ControlId::EditHostName).text, "\x8A?");
 }
 
 }  // namespace

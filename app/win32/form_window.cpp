@@ -1,9 +1,12 @@
 #include "app/win32/form_window.h"
 
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
+#include "app/report.h"
 #include "app/win32/control_map.h"
+#include "platform/windows1252.h"
 
 namespace corvix::win32 {
 namespace {
@@ -117,10 +120,34 @@ HICON MakeGlyph(Glyph glyph) {
 
 bool CanFocus(HWND control) { return control && IsWindowVisible(control) && IsWindowEnabled(control); }
 
+constexpr UINT CopyReportCommand = 1;
+
+// An edit with text selected keeps Ctrl+C for that text.
+bool HasSelectedText(HWND control) {
+    char className[16] = {};
+    GetClassNameA(control, className, sizeof className);
+    if (lstrcmpiA(className, "Edit") != 0) return false;
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageA(control, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return start != end;
+}
+
+// The 8-bit text as Unicode with CR LF line ends, the clipboard's text format.
+std::wstring ClipboardText(const std::string& text) {
+    std::wstring wide;
+    wide.reserve(text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\n') wide += L'\r';
+        wide += static_cast<wchar_t>(qor::FromWindows1252(static_cast<unsigned char>(c)));
+    }
+    return wide;
+}
+
 }  // namespace
 
 FormWindow::FormWindow(HINSTANCE instance, os::Registry& registry, os::Sockets& sockets, os::System& system)
-    : form_(*this, registry, sockets, system) {
+    : form_(*this, registry, sockets, system), system_(system) {
     try {
         Build(instance);
     } catch (...) {
@@ -294,7 +321,50 @@ void FormWindow::FocusFirst() {
     SetFocus(window_);
 }
 
-bool FormWindow::PreTranslate(MSG& message) { return window_ && IsDialogMessageA(window_, &message); }
+bool FormWindow::PreTranslate(MSG& message) {
+    if (!window_) return false;
+    const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    const bool alt = (GetKeyState(VK_MENU) & 0x8000) != 0;
+    if (message.message == WM_KEYDOWN && message.wParam == 'C' && control && !alt &&
+        (message.hwnd == window_ || IsChild(window_, message.hwnd)) && !HasSelectedText(message.hwnd)) {
+        CopyReport();
+        return true;
+    }
+    return IsDialogMessageA(window_, &message);
+}
+
+void FormWindow::CopyReport() {
+    const std::wstring text = ClipboardText(FormReport(form_, system_.LocalTime()));
+    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!memory) return;
+    std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+    GlobalUnlock(memory);
+    // The clipboard owns the memory once it took it; otherwise it is still ours.
+    if (!OpenClipboard(window_)) {
+        GlobalFree(memory);
+        return;
+    }
+    EmptyClipboard();
+    if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+    CloseClipboard();
+}
+
+void FormWindow::ShowContextMenu(LPARAM at) {
+    POINT point{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+    if (at == -1) {
+        // From the keyboard: at the window's top left corner.
+        point = POINT{0, 0};
+        ClientToScreen(window_, &point);
+    }
+    const HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    AppendMenuA(menu, MF_STRING, CopyReportCommand, "Copy report");
+    const UINT chosen =
+        static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0, window_, nullptr));
+    DestroyMenu(menu);
+    if (chosen == CopyReportCommand) CopyReport();
+}
 
 void FormWindow::Command(int number, int code) {
     const std::optional<ControlId> id = ControlOfNumber(number);
@@ -348,6 +418,9 @@ LRESULT FormWindow::Message(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case DM_GETDEFID:
         return MAKELRESULT(IDOK, DC_HASDEFID);
+    case WM_CONTEXTMENU:
+        ShowContextMenu(lParam);
+        return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:

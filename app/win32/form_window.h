@@ -36,6 +36,10 @@ public:
     // the message was handled.
     bool PreTranslate(MSG& message);
 
+    // Puts the report of everything the window shows on the clipboard (Ctrl+C, or "Copy report" in
+    // the window's context menu).
+    void CopyReport();
+
     // View
     void RepaintNow() override;
     void Close() override;
@@ -53,12 +57,14 @@ private:
     void Command(int number, int code);
     void Click(ControlId id);
     void FocusFirst();
+    void ShowContextMenu(LPARAM at);
     LRESULT ControlColour(HDC dc, HWND control);
     HWND Control(ControlId id) const { return controls_[static_cast<std::size_t>(id)]; }
     // The window's Arial in the given character height, made once.
     HFONT Font(int pixels);
 
     TForm1 form_;
+    os::System& system_;
     HWND window_ = nullptr;
     std::array<HWND, static_cast<std::size_t>(ControlId::Count)> controls_{};
     std::array<std::uint32_t, static_cast<std::size_t>(ControlId::Count)> shownColours_{};

@@ -205,7 +205,7 @@ void Type(const std::string& text) {
     SendInputs(inputs);
 }
 
-void ClickAt(POINT at) {
+void ClickAt(POINT at, DWORD downFlag = MOUSEEVENTF_LEFTDOWN, DWORD upFlag = MOUSEEVENTF_LEFTUP) {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
     INPUT move{};
@@ -214,11 +214,13 @@ void ClickAt(POINT at) {
     move.mi.dy = MulDiv(at.y, 65535, height - 1);
     move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     INPUT down = move;
-    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+    down.mi.dwFlags = downFlag | MOUSEEVENTF_ABSOLUTE;
     INPUT up = move;
-    up.mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+    up.mi.dwFlags = upFlag | MOUSEEVENTF_ABSOLUTE;
     SendInputs({move, down, up});
 }
+
+void RightClickAt(POINT at) { ClickAt(at, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }
 
 // --- the program under test -------------------------------------------------------------------------
 
@@ -577,7 +579,54 @@ void TestInvalidName(const std::string& path) {
     ExpectStored("127.0.0.1", 234);
 }
 
+// The clipboard's text, or nothing when it holds none.
+std::string ClipboardText() {
+    std::string text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (const HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const auto* chars = static_cast<const char*>(GlobalLock(data))) text = chars;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+void EmptyTheClipboard() {
+    Expect(OpenClipboard(nullptr) != FALSE, "the clipboard opens");
+    EmptyClipboard();
+    CloseClipboard();
+}
+
+void ExpectReport(const std::string& how) {
+    Expect(WaitFor([] { return !ClipboardText().empty(); }), how + " puts a text on the clipboard");
+    const std::string report = ClipboardText();
+    Expect(report.rfind("Tcp/Ip Configuration, version ", 0) == 0, how + " copies the report: \"" + report + "\"");
+    Expect(report.find("\r\nCorvix server information\r\n  Host Name:            127.0.0.1\r\n") != std::string::npos,
+           how + " copies the server settings in CR LF lines: \"" + report + "\"");
+}
+
+void CopyReport(const std::string& path) {
+    StoreSettings("127.0.0.1", 234);
+    Program program(path);
+    EmptyTheClipboard();
+    program.Activate();
+    program.WaitForFocus(ControlId::EditHostName);
+    Press({VK_CONTROL, 'C'});
+    ExpectReport("Ctrl+C");
+
+    EmptyTheClipboard();
+    RECT rect{};
+    GetWindowRect(program.Item(ControlId::Label3), &rect);
+    RightClickAt(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+    Expect(WaitFor([] { return FindWindowA("#32768", nullptr) != nullptr; }), "the context menu opens");
+    Press({VK_DOWN});
+    Press({VK_RETURN});
+    ExpectReport("\"Copy report\"");
+    program.CancelAndWait();
+}
+
 const std::map<std::string, void (*)(const std::string&)> Cases = {
+    {"copy-report", CopyReport},
     {"first-start", FirstStart},
     {"stored-port", StoredPort},
     {"tab-order", TabOrder},

@@ -1,6 +1,8 @@
 #include "app/cli/command_line.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <optional>

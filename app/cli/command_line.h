@@ -2,6 +2,7 @@
 // and OK's storing, as text, JSON or a monitoring plugin's status line.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>

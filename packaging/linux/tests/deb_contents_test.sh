@@ -27,6 +27,7 @@ if [ "$with_cli" = 1 ]; then programs+=(corvix-tcpip-cli); fi
 for program in "${programs[@]}"; do
   expect "opt/qor/corvix/$program" "^-rwxr-xr-x "
   expect "usr/bin/$program" "^lrwxrwxrwx .* -> /opt/qor/corvix/$program\$"
+  expect "usr/share/man/man1/$program.1.gz" "^-rw-r--r-- "
 done
 if [ "$with_cli" = 0 ] && [ -n "$(entry opt/qor/corvix/corvix-tcpip-cli)" ]; then
   fail "the command-line program is in the package, but this build has none"
@@ -35,7 +36,6 @@ expect usr/share/applications/corvix-tcpip.desktop "^-rw-r--r-- "
 expect usr/share/icons/hicolor/scalable/apps/corvix-tcpip.svg "^-rw-r--r-- "
 expect usr/share/doc/corvix-tcpip/README.md "^-rw-r--r-- "
 expect usr/share/doc/corvix-tcpip/copyright "^-rw-r--r-- "
-expect usr/share/man/man1/corvix-tcpip.1.gz "^-rw-r--r-- "
 expect "${registry#/}/" "^drwxr-xr-x "
 # The hive is the machine's own configuration: the package never ships one.
 if grep -q " \./${registry#/}/." <<<"$contents"; then

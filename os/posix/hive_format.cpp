@@ -131,18 +131,8 @@ std::string_view TrimLeft(std::string_view s) {
     return s;
 }
 
-// A key path below the root: non-empty components, nothing else.
-bool ValidPath(std::string_view path) {
-    if (path.empty()) return true;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = path.find('\\', start);
-        const std::size_t len = (end == std::string_view::npos ? path.size() : end) - start;
-        if (len == 0) return false;
-        if (end == std::string_view::npos) return true;
-        start = end + 1;
-    }
-}
+// A name is written on one line: a line feed in it would end that line.
+bool OnOneLine(std::string_view name) { return name.find('\n') == std::string_view::npos; }
 
 void AppendQuoted(std::string& out, std::string_view s) {
     out.push_back('"');
@@ -180,6 +170,21 @@ void AppendHex(std::string& out, std::size_t lineStart, const std::vector<std::u
 }
 
 }  // namespace
+
+bool ValidKeyPath(std::string_view path) {
+    if (!OnOneLine(path)) return false;
+    if (path.empty()) return true;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = path.find('\\', start);
+        const std::size_t len = (end == std::string_view::npos ? path.size() : end) - start;
+        if (len == 0) return false;
+        if (end == std::string_view::npos) return true;
+        start = end + 1;
+    }
+}
+
+bool ValidValueName(std::string_view name) { return OnOneLine(name); }
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -248,7 +253,7 @@ std::optional<Hive> ParseHive(std::string_view text) {
                 path.remove_prefix(1);
                 if (path.empty()) return std::nullopt;
             }
-            if (!ValidPath(path)) return std::nullopt;
+            if (!ValidKeyPath(path)) return std::nullopt;
             current = FindKey(hive, path);
             if (!current) {
                 hive.keys.push_back(HiveKey{std::string(path), {}});

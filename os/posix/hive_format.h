@@ -34,6 +34,12 @@ std::optional<Hive> ParseHive(std::string_view text);
 // Writes the hive with CR LF line ends, as the registry editor does.
 std::string FormatHive(const Hive& hive);
 
+// Whether the file can hold a key path below the root (components joined by "\", none of them
+// empty) or a value name. A line feed would end the line it is written on and leave a file that no
+// longer parses, losing every key in it; Windows takes such names, this store refuses them.
+bool ValidKeyPath(std::string_view path);
+bool ValidValueName(std::string_view name);
+
 // Names compare without regard to ASCII case, as Windows compares key and value names.
 bool SameName(std::string_view a, std::string_view b);
 

@@ -33,7 +33,7 @@ long FromErrno(int error) {
     }
 }
 
-// Strips the "from the root" backslash; anything with an empty component is not a key name.
+// Strips the "from the root" backslash; a path the hive file cannot hold is not a key name.
 bool NormalisePath(const std::string& path, std::string& out) {
     std::string_view p = path;
     if (!p.empty() && p.front() == '\\') p.remove_prefix(1);
@@ -41,7 +41,7 @@ bool NormalisePath(const std::string& path, std::string& out) {
         out.clear();
         return true;
     }
-    if (p.front() == '\\' || p.back() == '\\' || p.find("\\\\") != std::string_view::npos) return false;
+    if (!ValidKeyPath(p)) return false;
     out = p;
     return true;
 }
@@ -268,6 +268,7 @@ long HiveRegistry::SetValue(RegKey key, const std::string& name, std::uint32_t t
     if (it == open_.end()) return ErrorInvalidHandle;
     if ((it->second.access & KeySetValue) == 0) return ErrorAccessDenied;
     if (!data && size != 0) return ErrorInvalidParameter;
+    if (!ValidValueName(name)) return ErrorInvalidParameter;
     const std::vector<std::uint8_t> bytes(data, data + size);
     const std::string& path = it->second.path;
     return Modify([&](Hive& hive) {

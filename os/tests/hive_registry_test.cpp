@@ -167,6 +167,21 @@ TEST_F(HiveRegistryTest, ASetThatChangesNothingLeavesTheFileAlone) {
     EXPECT_NE(first.st_ino, second.st_ino);
 }
 
+TEST_F(HiveRegistryTest, ANameWithALineFeedIsRefusedAndTheHiveStaysReadable) {
+    HiveRegistry registry(dir_.string());
+    ASSERT_EQ(SetDword(registry, "Software\\Vendor", "Kept", 1), 0);
+    const std::string before = ReadHive();
+    EXPECT_EQ(SetDword(registry, "Software\\Vendor", "Two\nLines", 2), os::ErrorInvalidParameter);
+    EXPECT_EQ(SetDword(registry, "Software\\Two\nLines", "Port", 2), os::ErrorInvalidParameter);
+    EXPECT_EQ(ReadHive(), before);
+    // A carriage return stays inside its line, so such names are kept.
+    ASSERT_EQ(SetDword(registry, "Software\\Carriage\rReturn", "Carriage\rReturn", 3), 0);
+    const auto hive = os::posix::ParseHive(ReadHive());
+    ASSERT_TRUE(hive);
+    EXPECT_EQ(hive->keys.back().path, "Software\\Carriage\rReturn");
+    EXPECT_EQ(hive->keys.back().values.at(0).name, "Carriage\rReturn");
+}
+
 TEST_F(HiveRegistryTest, DamagedHiveIsNeverOpenedNorOverwritten) {
     const std::string damaged = "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software\\Qor]\r\n\"HostPort\"=dword:zz\r\n";
     WriteHive(damaged);

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "trans/tests/escaped_text.h"
 #include "trans/tests/trans_testing.h"
 #include "trans/trans.h"
 
@@ -15,36 +16,7 @@ namespace qor {
 namespace {
 
 using namespace std::string_literals;
-
-// The escaped form of any text: the bytes that would end the line or the text written as escapes.
-std::string Escape(const std::string& text) {
-    std::string escaped;
-    for (const char c : text) {
-        switch (c) {
-        case '\0':
-            escaped += "\\0";
-            break;
-        case '\r':
-            escaped += "\\n";
-            break;
-        case '|':
-            escaped += "\\p";
-            break;
-        case '\n':
-            escaped += "\\r";
-            break;
-        case '\\':
-            escaped += "\\s";
-            break;
-        case '\t':
-            escaped += "\\t";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
-}
+using transtest::Escaped;
 
 class Fuzz : public transtest::TableTest {
 protected:
@@ -71,7 +43,7 @@ protected:
 TEST_F(Fuzz, EscapedTextsComeBackExactly) {
     for (int round = 0; round < 3000; ++round) {
         const std::string text = Bytes(40);
-        std::string unescaped = Escape(text);
+        std::string unescaped = Escaped(text);
         UnescapeText(unescaped);
         ASSERT_EQ(unescaped, text) << "round " << round;
     }
@@ -87,7 +59,7 @@ TEST_F(Fuzz, RandomFilesStoreTheFirstTextOfEachSlot) {
             const auto id = static_cast<std::int32_t>(Pick(7100));
             const auto language = static_cast<std::uint8_t>(Pick(7));
             const std::string text = Pick(5) == 0 ? std::string() : Bytes(30);
-            content += "2|" + std::to_string(language) + "|" + std::to_string(id) + "|" + Escape(text) + "|" +
+            content += "2|" + std::to_string(language) + "|" + std::to_string(id) + "|" + Escaped(text) + "|" +
                        LineEnds[Pick(4)];
             if (id >= 1 && id <= MaxTextId && language < LanguageCount && !text.empty())
                 expected.emplace(std::make_pair(id, language), text);

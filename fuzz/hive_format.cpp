@@ -1,0 +1,63 @@
+// The hive formatter over any hive the registry can hold, built from the input: every key path and
+// value name, value type and data is written so that the file parses back to the same hive.
+//
+// Input: a series of records. A record starting with an even byte adds a key: a length byte and that
+// many bytes of path. One starting with an odd byte adds a value to the last key: a length byte and
+// the name, the type (4 bytes, little-endian), a length byte and the data.
+#include <string>
+#include <string_view>
+
+#include "fuzz/fuzz_target.h"
+#include "fuzz/same_hive.h"
+#include "os/posix/hive_format.h"
+
+namespace {
+
+class Input {
+public:
+    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+    bool More() const { return at_ < size_; }
+    std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+    std::string Text() {
+        const std::size_t length = std::min<std::size_t>(Byte(), size_ - at_);
+        std::string text(reinterpret_cast<const char*>(data_ + at_), length);
+        at_ += length;
+        return text;
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace os::posix;
+    Input input(data, size);
+    Hive hive;
+    HiveKey* last = nullptr;
+    while (input.More()) {
+        if (input.Byte() % 2 == 0) {
+            const std::string path = input.Text();
+            if (!ValidKeyPath(path)) continue;
+            EnsureKey(hive, path);
+            last = FindKey(hive, path);
+        } else {
+            HiveValue value;
+            value.name = input.Text();
+            for (int shift = 0; shift < 32; shift += 8) value.type |= static_cast<std::uint32_t>(input.Byte()) << shift;
+            const std::string bytes = input.Text();
+            value.data.assign(bytes.begin(), bytes.end());
+            if (!last || !ValidValueName(value.name) || FindValue(*last, value.name)) continue;
+            last->values.push_back(std::move(value));
+        }
+    }
+    const std::string text = FormatHive(hive);
+    const auto parsed = ParseHive(text);
+    corvix::fuzz::Check(parsed.has_value(), "a hive the registry can hold was written in a form that does not parse");
+    corvix::fuzz::Check(corvix::fuzz::SameHive(hive, *parsed), "a hive changed on its way through the file");
+    return 0;
+}

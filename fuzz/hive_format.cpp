@@ -8,35 +8,13 @@
 #include <string_view>
 
 #include "fuzz/fuzz_target.h"
+#include "fuzz/recipe.h"
 #include "fuzz/same_hive.h"
 #include "os/posix/hive_format.h"
 
-namespace {
-
-class Input {
-public:
-    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-
-    bool More() const { return at_ < size_; }
-    std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-    std::string Text() {
-        const std::size_t length = std::min<std::size_t>(Byte(), size_ - at_);
-        std::string text(reinterpret_cast<const char*>(data_ + at_), length);
-        at_ += length;
-        return text;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace os::posix;
-    Input input(data, size);
+    corvix::fuzz::Recipe input(data, size);
     Hive hive;
     HiveKey* last = nullptr;
     while (input.More()) {
@@ -48,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else {
             HiveValue value;
             value.name = input.Text();
-            for (int shift = 0; shift < 32; shift += 8) value.type |= static_cast<std::uint32_t>(input.Byte()) << shift;
+            value.type = input.Word();
             const std::string bytes = input.Text();
             value.data.assign(bytes.begin(), bytes.end());
             if (!last || !ValidValueName(value.name) || FindValue(*last, value.name)) continue;

@@ -7,12 +7,14 @@
 // reading only, bit 3 every write fails), then for each present value its type (4 bytes,
 // little-endian), a length byte and that many bytes of data (fewer when the input ends).
 #include <algorithm>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "app/settings.h"
 #include "fuzz/fuzz_target.h"
+#include "fuzz/recipe.h"
 #include "os/fakes/fake_registry.h"
 #include "support/error.h"
 
@@ -21,26 +23,11 @@ namespace {
 using corvix::fuzz::Check;
 using os::fakes::FakeRegistry;
 
-class Input {
-public:
-    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-
-    std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-
-    FakeRegistry::Value Value() {
-        FakeRegistry::Value value;
-        for (int shift = 0; shift < 32; shift += 8) value.type |= static_cast<std::uint32_t>(Byte()) << shift;
-        const std::size_t length = std::min<std::size_t>(Byte(), size_ - at_);
-        value.data.assign(data_ + at_, data_ + at_ + length);
-        at_ += length;
-        return value;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
+FakeRegistry::Value StoredValue(corvix::fuzz::Recipe& input) {
+    const std::uint32_t type = input.Word();
+    const std::string data = input.Text();
+    return FakeRegistry::Value{type, std::vector<std::uint8_t>(data.begin(), data.end())};
+}
 
 const std::string HostName = FakeRegistry::Slot(std::string(corvix::SettingsKeyPath), "HostName");
 const std::string HostPort = FakeRegistry::Slot(std::string(corvix::SettingsKeyPath), "HostPort");
@@ -75,11 +62,11 @@ std::string ExpectedHostName(const FakeRegistry& registry) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Input input(data, size);
+    corvix::fuzz::Recipe input(data, size);
     FakeRegistry registry;
     const std::uint8_t flags = input.Byte();
-    if (flags & 1) registry.values[HostName] = input.Value();
-    if (flags & 2) registry.values[HostPort] = input.Value();
+    if (flags & 1) registry.values[HostName] = StoredValue(input);
+    if (flags & 2) registry.values[HostPort] = StoredValue(input);
     registry.denyWrite = (flags & 4) != 0;
     registry.failSet = (flags & 8) != 0;
     const Values stored = registry.values;

@@ -1,6 +1,8 @@
 // The translation table, its override file reader and its store rules.
 #include "trans/trans.h"
 
+#include <cstring>
+#include <memory>
 #include <utility>
 
 #include "support/error.h"
@@ -38,23 +40,31 @@ private:
     os::FileHandle handle_;
 };
 
+// The whole file's bytes, in a buffer that is not cleared before the read fills it.
+struct FileBytes {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+
+    std::string_view View() const { return {data.get(), size}; }
+};
+
 // One attempt: the whole file, opened so that nobody may be writing it while it is read.
-std::string LoadOnce(const std::string& path, os::Files& files) {
+FileBytes LoadOnce(const std::string& path, os::Files& files) {
     const os::OpenResult opened = files.Open(path, os::Files::GenericRead, os::Files::ShareRead,
                                              os::Files::OpenExisting, os::Files::AttributeNormal);
     if (opened.handle == os::InvalidFileHandle) throw Error(FileError("Cannot open", path, opened.error));
     const OpenFile open(files, opened.handle);
     const os::SizeResult size = files.Size(opened.handle);
     if (size.error != 0) throw Error(FileError("Cannot read", path, size.error));
-    std::string bytes(size.size, '\0');
-    const os::TransferResult read = files.Read(opened.handle, bytes.data(), size.size);
+    FileBytes bytes{std::make_unique_for_overwrite<char[]>(size.size), 0};
+    const os::TransferResult read = files.Read(opened.handle, bytes.data.get(), size.size);
     if (!read.ok) throw Error(FileError("Cannot read", path, read.error));
-    bytes.resize(read.count);
+    bytes.size = read.count;
     return bytes;
 }
 
 // The last attempt's error, whatever it was, is the one passed on.
-std::string Load(const std::string& path, os::Files& files, os::System& system) {
+FileBytes Load(const std::string& path, os::Files& files, os::System& system) {
     for (int attempt = 1;; ++attempt) {
         try {
             return LoadOnce(path, files);
@@ -75,19 +85,6 @@ std::uint32_t NumberField(std::string_view line, std::size_t& at) {
         value = value * 10 + static_cast<std::uint32_t>(c - '0');
     }
     return value;
-}
-
-// A text record: type 2, language, id, then the escaped text up to its closing bar.
-void ReadTranslationLine(std::string_view line) {
-    std::size_t at = 0;
-    if (NumberField(line, at) != RecordTypeText) return;
-    const auto language = static_cast<std::uint8_t>(NumberField(line, at));
-    const auto id = static_cast<std::int32_t>(NumberField(line, at));
-    const std::size_t bar = line.find('|', at);
-    if (bar == std::string_view::npos) return;
-    std::string text(line.substr(at, bar - at));
-    UnescapeText(text);
-    StoreTranslation(std::move(text), id, language);
 }
 
 // The byte an escape letter stands for; nothing for any other letter.
@@ -120,6 +117,24 @@ bool AlwaysReplaced(std::int32_t id) { return (id >= 1 && id <= 1000) || (id >= 
 
 bool ValidId(std::int32_t id) { return id >= 1 && id <= MaxTextId; }
 
+// The slot a file text may go to: none for a language above 4 or an id outside the table, and none
+// once the slot holds a text.
+std::string* EmptySlot(std::int32_t id, std::uint8_t language) {
+    if (language >= LanguageCount || !ValidId(id)) return nullptr;
+    std::string& slot = TranslationTable[static_cast<std::size_t>(id)].Texts[language];
+    return slot.empty() ? &slot : nullptr;
+}
+
+// True when any of the word's eight bytes is below 14, the range that holds CR, LF and 0. Exact: a
+// borrow only runs on from a byte that is itself below 14.
+bool AnyByteBelowFourteen(std::uint64_t word) {
+    constexpr std::uint64_t Ones = 0x0101010101010101u;
+    constexpr std::uint64_t Highs = 0x8080808080808080u;
+    return ((word - Ones * 14) & ~word & Highs) != 0;
+}
+
+bool EndsLine(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+
 }  // namespace
 
 void ReadTranslationFile(os::Files& files, os::System& system) {
@@ -129,7 +144,7 @@ void ReadTranslationFile(os::Files& files, os::System& system) {
         besideProgram += TranslationFileName;
         const std::string path = ExpandExeRelative(besideProgram, system);
         if (!files.FindFirst(path, os::Files::AttributeDirectory)) return;
-        ReadTranslationText(Load(path, files, system));
+        ReadTranslationText(Load(path, files, system).View());
         TranslationFileRead = true;
     } catch (...) {
         // Start-up goes on without the file's texts; the entry describes the error being handled.
@@ -138,16 +153,16 @@ void ReadTranslationFile(os::Files& files, os::System& system) {
 }
 
 void StoreTranslation(std::string text, std::int32_t id, std::uint8_t language) {
-    if (language >= LanguageCount || !ValidId(id)) return;
-    std::string& slot = TranslationTable[static_cast<std::size_t>(id)].Texts[language];
-    if (slot.empty()) slot = std::move(text);
+    if (std::string* slot = EmptySlot(id, language)) *slot = std::move(text);
 }
 
 void UnescapeText(std::string& text) {
-    // One pass with a read and a write position: a produced byte is never read again, and the last
-    // byte never starts an escape.
-    std::size_t out = 0;
-    for (std::size_t in = 0; in < text.size(); ++in, ++out) {
+    // Most texts hold no backslash; the scan starts at the first one. One pass with a read and a
+    // write position: a produced byte is never read again, and the last byte never starts an escape.
+    const std::size_t first = text.find('\\');
+    if (first == std::string::npos) return;
+    std::size_t out = first;
+    for (std::size_t in = first; in < text.size(); ++in, ++out) {
         char produced = text[in];
         if (produced == '\\' && in + 1 < text.size() && Unescaped(text[in + 1], produced)) ++in;
         text[out] = produced;
@@ -161,26 +176,40 @@ void RegisterText(std::int32_t id, const std::string& text) {
     if (AlwaysReplaced(id) || slot.empty()) slot = text;
 }
 
-std::vector<std::string_view> SplitLines(std::string_view bytes) {
-    bytes = bytes.substr(0, bytes.find('\0'));
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        const std::size_t end = bytes.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.push_back(bytes.substr(start));
-            break;
+std::size_t FindLineEnd(std::string_view bytes, std::size_t start) {
+    // Eight bytes at a time past the words that cannot hold a line end; a word that may is looked at
+    // byte by byte.
+    std::size_t at = start;
+    while (at + sizeof(std::uint64_t) <= bytes.size()) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + at, sizeof word);
+        if (AnyByteBelowFourteen(word)) {
+            for (std::size_t i = at; i < at + sizeof word; ++i)
+                if (EndsLine(bytes[i])) return i;
         }
-        lines.push_back(bytes.substr(start, end - start));
-        // CR LF is one line end; LF CR is two.
-        start = end + 1;
-        if (bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n') ++start;
+        at += sizeof word;
     }
-    return lines;
+    for (; at < bytes.size(); ++at)
+        if (EndsLine(bytes[at])) return at;
+    return bytes.size();
+}
+
+void ReadTranslationLine(std::string_view line) {
+    std::size_t at = 0;
+    if (NumberField(line, at) != RecordTypeText) return;
+    const auto language = static_cast<std::uint8_t>(NumberField(line, at));
+    const auto id = static_cast<std::int32_t>(NumberField(line, at));
+    // A line that could store nothing is not looked at further; the text goes straight into its slot.
+    std::string* slot = EmptySlot(id, language);
+    if (slot == nullptr) return;
+    const std::size_t bar = line.find('|', at);
+    if (bar == std::string_view::npos) return;
+    *slot = std::string(line.substr(at, bar - at));
+    UnescapeText(*slot);
 }
 
 void ReadTranslationText(std::string_view bytes) {
-    for (const std::string_view line : SplitLines(bytes)) ReadTranslationLine(line);
+    SplitLines(bytes, [](std::string_view line) { ReadTranslationLine(line); });
 }
 
 void StartTranslationTable() { ReadTranslationFile(); }

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "os/files.h"
 #include "os/system.h"
@@ -47,10 +47,33 @@ void UnescapeText(std::string& text);
 // other id takes it only while its Dutch slot is still empty. Ids outside 1 to 7000 are ignored.
 void RegisterText(std::int32_t id, const std::string& text);
 
-// The file's content as lines: CR LF, a lone CR and a lone LF each end a line (so LF CR ends two),
-// a byte of value 0 ends the whole text, and the last line needs no line end. The views point into
-// `bytes`.
-std::vector<std::string_view> SplitLines(std::string_view bytes);
+// Where the line that starts at `start` ends: the position of the first CR, LF or byte of value 0
+// at or after it, or the content's size when there is none.
+std::size_t FindLineEnd(std::string_view bytes, std::size_t start);
+
+// Calls `onLine` with each line of the file's content, in order: CR LF, a lone CR and a lone LF each
+// end a line (so LF CR ends two), a byte of value 0 ends the whole text, and the last line needs no
+// line end. The lines point into `bytes`.
+template <typename OnLine>
+void SplitLines(std::string_view bytes, OnLine&& onLine) {
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const std::size_t end = FindLineEnd(bytes, start);
+        const bool textEnds = end == bytes.size() || bytes[end] == '\0';
+        if (textEnds) {
+            if (end > start) onLine(bytes.substr(start, end - start));
+            return;
+        }
+        onLine(bytes.substr(start, end - start));
+        // CR LF is one line end; LF CR is two.
+        start = end + 1;
+        if (bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n') ++start;
+    }
+}
+
+// Stores the text of one line if it is a text record: record type 2, language, id and the escaped
+// text up to its closing bar, each number ended by any character that is not a digit.
+void ReadTranslationLine(std::string_view line);
 
 // Stores the text records of a file's content, line by line in file order.
 void ReadTranslationText(std::string_view bytes);

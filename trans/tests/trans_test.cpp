@@ -48,7 +48,7 @@ class SplitTable : public testing::TestWithParam<SplitRow> {};
 TEST_P(SplitTable, Lines) {
     const SplitRow& row = GetParam();
     std::vector<std::string> lines;
-    for (const std::string_view line : SplitLines(row.bytes)) lines.emplace_back(line);
+    SplitLines(row.bytes, [&lines](std::string_view line) { lines.emplace_back(line); });
     EXPECT_EQ(lines, row.lines);
 }
 

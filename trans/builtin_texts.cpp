@@ -9,3487 +9,3485 @@
 namespace qor {
 namespace {
 
-// Rows pass string literals. Building the std::string in this one place keeps each row a small
-// call; built at every call site, the strings made this function huge and slow to compile.
-void RegisterText(std::int32_t id, const char* text) { qor::RegisterText(id, std::string(text)); }
+// Constant data: the rows cost no code and no start-up work of their own.
+constexpr BuiltInText Rows[] = {
+    // Buttons and common actions
+    {1, "&Ok"},
+    {2, "Ok"},
+    {3, "&Sluiten"},
+    {4, "&Afdrukken"},
+    {5, "Zoeken"},
+    {6, "&Annuleren"},
+    {7, "Annuleren"},
+    {8, "&Help"},
+    {9, "Help"},
+    {10, "&Toevoegen"},
+    {11, "&Wijzigen"},
+    {12, "&Verwijderen"},
+    {13, "Toevoegen"},
+    {14, "Wijzigen"},
+    {15, "Verwijderen"},
+    {16, "&Opslaan"},
+    {17, "Opslaan"},
+    {18, "&Ja"},
+    {19, "&Nee"},
+    {20, "Ja"},
+    {21, "Nee"},
+    {22, "&Vorige"},
+    {23, "&Volgende"},
+    {24, "Vorige"},
+    {25, "Volgende"},
+    {26, "&Eerste"},
+    {27, "&Laatste"},
+    {28, "Vernieuwen"},
+    {29, "&Vernieuwen"},
+    {30, "Afdrukvoorbeeld"},
+    {31, "&Afdrukvoorbeeld"},
+    {32, "Kopi\xEBren"},
+    {33, "&Kopi\xEBren"},
+    {34, "Plakken"},
+    {35, "Knippen"},
+    {36, "Alles selecteren"},
+    {37, "Selectie opheffen"},
+    {38, "&Zoeken"},
+    {39, "Zoeken naar: "},
+    {40, "Volgende zoeken"},
+    {41, "Filter"},
+    {42, "Filter opheffen"},
+    {43, "Sorteren"},
+    {44, "Exporteren"},
+    {45, "Importeren"},
+    {46, "Instellingen"},
+    {47, "&Instellingen"},
+    {48, "Toepassen"},
+    {60, "&Toepassen"},
+    {61, "Standaardwaarden"},
+    {65, "&Bewerken"},
+    {66, "&Nieuw"},
+    {67, "&Openen"},
+    {68, "&Bladeren..."},
+    {69, "Selecteren"},
+    {70, "Kiezen"},
+    {71, "&Bevestigen"},
+    {72, "Ongedaan maken"},
+    {73, "Opnieuw"},
+    {74, "S&toppen"},
+    {75, "&Starten"},
+    {76, "Pauzeren"},
+    {77, "&Doorgaan"},
+    {78, "Gereed"},
+    {79, "Bezig..."},
+    {80, "Een moment geduld a.u.b."},
+    {81, "Bezig met laden..."},
+    {82, "Bezig met opslaan..."},
+    {83, "Bezig met afdrukken..."},
+
+    // Common field captions
+    {84, "Naam"},
+    {85, "Omschrijving"},
+    {86, "Code"},
+    {87, "Nummer"},
+    {88, "Datum"},
+    {89, "Tijd"},
+    {90, "Van"},
+    {91, "Tot"},
+    {92, "Tot en met"},
+    {93, "Status"},
+    {94, "Actief"},
+    {95, "Niet actief"},
+    {96, "Geblokkeerd"},
+    {97, "Opmerking"},
+    {98, "Totaal"},
+    {99, "Aantal"},
+
+    // Message box captions
+    {100, "Waarschuwing"},
+    {101, "Fout"},
+    {102, "Informatie"},
+    {103, "Bevestiging"},
+
+    // Month and day names
+    {104, "Januari"},
+    {105, "Februari"},
+    {106, "Maart"},
+    {107, "April"},
+    {108, "Mei"},
+    {109, "Juni"},
+    {110, "Juli"},
+    {111, "Augustus"},
+    {112, "September"},
+    {113, "Oktober"},
+    {114, "November"},
+    {115, "December"},
+    {116, "Maandag"},
+    {117, "Dinsdag"},
+    {118, "Woensdag"},
+    {119, "Donderdag"},
+    {120, "Vrijdag"},
+    {121, "Zaterdag"},
+    {122, "Zondag"},
+    {123, "Ma"},
+    {124, "Di"},
+    {125, "Wo"},
+    {126, "Do"},
+    {127, "Vr"},
+    {128, "Za"},
+    {129, "Zo"},
+
+    // Dates, times and periods
+    {130, "Vandaag"},
+    {131, "Gisteren"},
+    {132, "Morgen"},
+    {133, "Week"},
+    {134, "Maand"},
+    {135, "Jaar"},
+    {136, "Gebruik \\n in de tekst voor een nieuwe regel"},
+    {137, "Weeknummer"},
+    {138, "Dag"},
+    {139, "Uur"},
+    {140, "Minuut"},
+    {141, "Seconde"},
+    {142, "Uren"},
+    {143, "Minuten"},
+    {144, "Dagen"},
+    {145, "Weken"},
+    {146, "Maanden"},
+    {147, "Periode"},
+    {148, "Begindatum"},
+    {149, "Einddatum"},
+    {150, "Begintijd"},
+    {151, "Eindtijd"},
+    {152, "Datum van"},
+    {153, "Datum tot en met"},
+    {154, "Ongeldige datum"},
+    {155, "Ongeldige tijd"},
+    {156, "Einddatum ligt voor de begindatum"},
+    {157, "Eindtijd ligt voor de begintijd"},
+    {158, "Geen datum"},
+    {159, "Kalender"},
+    {160, "Feestdag"},
+    {161, "Feestdagen"},
+    {162, "Werkdag"},
+    {163, "Weekend"},
+    {164, "Huidige week"},
+    {165, "Vorige week"},
+    {166, "Volgende week"},
+    {167, "Huidige maand"},
+    {168, "Vorige maand"},
+    {169, "Volgende maand"},
+    {170, "Huidig jaar"},
+    {171, "Vorig jaar"},
+    {172, "Kwartaal"},
+    {173, "Eerste kwartaal"},
+    {174, "Tweede kwartaal"},
+    {175, "Derde kwartaal"},
+    {176, "Vierde kwartaal"},
+    {177, "dd-mm-jjjj"},
+    {178, "uu:mm"},
+    {179, "uu:mm:ss"},
+    {180, "Week %d"},
+    {181, "%d dagen"},
+    {182, "%d uur"},
+    {183, "%d minuten"},
+    {184, "Periode %s t/m %s"},
+    {185, "Datum: %s"},
+    {186, "Tijd: %s"},
+    {187, "Zomertijd"},
+    {188, "Wintertijd"},
+    {189, "Tijdzone"},
+    {190, "Datum en tijd instellen"},
+    {191, "Systeemdatum"},
+    {192, "Systeemtijd"},
+    {193, "Dagelijks"},
+    {194, "Wekelijks"},
+    {195, "Maandelijks"},
+    {196, "Jaarlijks"},
+    {197, "Eenmalig"},
+    {198, "Ochtend"},
+    {199, "Middag"},
+
+    // General messages, disk and database
+    {200, "Weet u het zeker?"},
+    {201, "Wilt u de wijzigingen opslaan?"},
+    {202, "Wilt u dit record verwijderen?"},
+    {203, "Wilt u de geselecteerde records verwijderen?"},
+    {204, "Het record is gewijzigd door een andere gebruiker."},
+    {205, "Het record is vergrendeld door een andere gebruiker."},
+    {206, "Record niet gevonden."},
+    {207, "Geen records gevonden."},
+    {208, "Geen gegevens beschikbaar."},
+    {209, "Dit veld is verplicht."},
+    {210, "Vrije schijfruimte"},
+    {211, "%d%% gebruikt."},
+    {212, "De schijf is bijna vol."},
+    {213, "Onvoldoende geheugen."},
+    {214, "Bestand niet gevonden: %s"},
+    {215, "Bestand %s kan niet worden geopend."},
+    {216, "Fout bij het schrijven van bestand %s"},
+    {217, "Fout bij het lezen van bestand %s"},
+    {218, "Map bestaat niet: %s"},
+    {219, "Geen verbinding met de server."},
+    {220, "De verbinding met de server is verbroken."},
+    {221, "Verbinding wordt opnieuw opgebouwd..."},
+    {222, "Server niet bereikbaar."},
+    {223, "Database"},
+    {224, "Databasefout"},
+    {225, "Database wordt bijgewerkt..."},
+    {226, "De database is bijgewerkt."},
+
+    // Alarms and events
+    {227, "Alarm"},
+    {228, "Alarmen"},
+    {229, "Afhandelen alarm: %d, Naam: %s"},
+    {230, "Alarm afgehandeld"},
+    {231, "Alarm niet afgehandeld"},
+    {232, "Alarm &bevestigen"},
+    {233, "&Alle alarmen bevestigen"},
+    {234, "Alarmmelding"},
+    {235, "Alarmtekst"},
+    {236, "Alarmprioriteit"},
+    {237, "Alarmgroep"},
+    {238, "Nieuw alarm"},
+    {239, "Er zijn %d nieuwe alarmen."},
+    {240, "Dit alarm is al afgehandeld door %s."},
+    {241, "Opmerking bij afhandeling"},
+    {242, "Afgehandeld door "},
+    {243, "Afgehandeld op"},
+    {244, "Tijdstip alarm"},
+    {245, "Alarmbron"},
+    {246, "Geluid bij alarm"},
+    {247, "Geluid uitzetten"},
+    {248, "Alarmoverzicht"},
+    {249, "Alarmhistorie"},
+    {250, "Sabotage"},
+    {251, "Sabotage lezer"},
+    {252, "Sabotage controller"},
+    {253, "Netspanning uitgevallen"},
+    {254, "Netspanning hersteld"},
+    {255, "Accu bijna leeg"},
+    {256, "Communicatiefout"},
+    {257, "Communicatie hersteld"},
+    {258, "Deur geforceerd"},
+    {259, "Deur te lang open"},
+    {260, "Deur weer gesloten"},
+    {261, "Ingang"},
+    {262, "Uitgang"},
+    {263, "Ingang geweigerd"},
+    {264, "Uitgang geweigerd"},
+    {265, "Toegang verleend"},
+    {266, "Toegang geweigerd"},
+    {267, "Onbekende kaart"},
+    {268, "Pas geblokkeerd"},
+    {269, "Pas verlopen"},
+    {270, "Buiten tijdschema"},
+    {271, "Geen toegangsrecht"},
+    {272, "Anti-passback overtreding"},
+    {273, "Verkeerde pincode"},
+    {274, "Pincode vereist"},
+    {275, "Noodopening"},
+    {276, "Noodopening opgeheven"},
+    {277, "Ontruiming"},
+    {278, "Ontruimingslijst"},
+    {279, "Aanwezigen"},
+    {280, "Afwezigen"},
+    {281, "Aanwezig"},
+    {282, "Afwezig"},
+    {283, "Aanwezigheid"},
+    {284, "Aanwezigheidslijst"},
+
+    // Bookings
+    {285, "Laatste boeking"},
+    {286, "Boeking"},
+    {287, "Boekingen"},
+    {288, "Boekingsoverzicht"},
+    {289, "Boekingscode"},
+    {290, "Handmatige boeking"},
+    {291, "Correctieboeking"},
+    {292, "Boeking toevoegen"},
+    {293, "Boeking wijzigen"},
+    {294, "Boeking verwijderen"},
+    {295, "Deze boeking bestaat al."},
+    {296, "De boeking ligt in een afgesloten periode."},
+    {297, "De periode is afgesloten."},
+    {298, "Periode afsluiten"},
+    {299, "Periode heropenen"},
+
+    // Persons
+    {300, "Persoon"},
+    {301, "Personen"},
+    {302, "Persoonsgegevens"},
+    {303, "Personeelsnummer"},
+    {304, "Achternaam"},
+    {305, "Voornaam"},
+    {306, "Voorletters"},
+    {307, "Tussenvoegsel"},
+    {308, "Roepnaam"},
+    {309, "Geslacht"},
+    {310, "Man"},
+    {311, "Vrouw"},
+    {312, "Geboortedatum"},
+    {313, "Adres"},
+    {314, "Postcode"},
+    {315, "Woonplaats"},
+    {316, "Land"},
+    {317, "Telefoon"},
+    {318, "Mobiel"},
+    {319, "E-mail"},
+    {320, "Afdeling"},
+    {321, "Afdelingen"},
+    {322, "Kostenplaats"},
+    {323, "Functie"},
+    {324, "Bedrijf"},
+    {325, "Bedrijven"},
+    {326, "Datum in dienst"},
+    {327, "Datum uit dienst"},
+    {328, "Uit dienst"},
+    {329, "In dienst"},
+    {330, "Contracturen per week"},
+    {331, "Deeltijdpercentage"},
+    {332, "Foto"},
+    {333, "Foto laden"},
+    {334, "Foto verwijderen"},
+    {335, "Handtekening"},
+    {336, "Persoon toevoegen"},
+    {337, "Persoon wijzigen"},
+    {338, "Persoon verwijderen"},
+    {339, "Persoon zoeken"},
+    {340, "Persoon niet gevonden."},
+    {341, "Dit personeelsnummer bestaat al."},
+    {342, "Het personeelsnummer is verplicht."},
+    {343, "De achternaam is verplicht."},
+    {344, "Wilt u persoon %s verwijderen?"},
+    {345, "Persoon %s heeft nog %d passen."},
+    {346, "Deze persoon is uit dienst."},
+    {347, "Leidinggevende"},
+    {348, "Vervanger"},
+    {349, "Persoonsgroep"},
+    {350, "Persoonsgroepen"},
+    {351, "Personeelstype"},
+    {352, "Vast personeel"},
+    {353, "Tijdelijk personeel"},
+    {354, "Uitzendkracht"},
+    {355, "Stagiair"},
+    {356, "Externe medewerker"},
+    {357, "Aannemer"},
+    {358, "Extra velden"},
+    {359, "Vrij veld"},
+    {360, "Vrije velden"},
+    {361, "Naam vrij veld"},
+    {362, "Kenteken"},
+    {363, "Kentekens"},
+    {364, "Auto"},
+    {365, "Merk"},
+    {366, "Kleur"},
+    {367, "Nationaliteit"},
+    {368, "Identiteitsbewijs"},
+    {369, "Nummer identiteitsbewijs"},
+    {370, "Geldig tot"},
+    {371, "Burgerservicenummer"},
+    {372, "Bankrekening"},
+    {373, "Taal"},
+    {374, "Groep"},
+    {375, "Groepen"},
+    {376, "Alle personen"},
+    {377, "Alleen actieve personen"},
+    {378, "Inclusief personen uit dienst"},
+    {379, "Selectie personen"},
+    {380, "Geselecteerde personen"},
+    {381, "%d personen geselecteerd"},
+    {382, "Persoonskaart"},
+    {383, "Historie"},
+    {384, "Wijzigingshistorie"},
+    {385, "Gewijzigd door"},
+    {386, "Gewijzigd op"},
+    {387, "Aangemaakt door"},
+    {388, "Aangemaakt op"},
+    {389, "Notities"},
+    {390, "Bijzonderheden"},
+    {391, "Noodcontact"},
+    {392, "Telefoon noodcontact"},
+    {393, "BHV"},
+    {394, "BHV'er"},
+    {395, "EHBO"},
+    {396, "Ploeg"},
+    {397, "Ploegen"},
+    {398, "Team"},
+    {399, "Locatie"},
+
+    // Rosters and time schedules
+    {400, "Rooster"},
+    {401, "Roosters"},
+    {402, "Roostercode"},
+    {403, "Roosteroverzicht"},
+    {404, "Let op: dit rooster is al aan personen toegewezen.\r\nDe wijzigingen gelden ook voor deze personen."},
+    {405, "Dagrooster"},
+    {406, "Weekrooster"},
+    {407, "Cyclisch rooster"},
+    {408, "Continu rooster"},
+    {409, "Lengte cyclus (dagen)"},
+    {410, "Startdatum cyclus"},
+    {411, "Rooster toewijzen"},
+    {412, "Rooster kopi\xEBren"},
+    {413, "Roosterwijziging"},
+    {414, "Geplande uren"},
+    {415,
+     "LET OP!\r\nOp de ingevulde datum wordt het oude continu rooster,\r\nvervangen door het nieuwe "
+     "continu rooster."},
+    {416, "Vaste werktijden"},
+    {417, "Glijdende werktijden"},
+    {418, "Kerntijd"},
+    {419, "Begin kerntijd"},
+    {420, "Einde kerntijd"},
+    {421, "Pauze"},
+    {422, "Pauzes"},
+    {423, "Begin pauze"},
+    {424, "Einde pauze"},
+    {425, "Pauzeduur"},
+    {426, "Automatische pauze"},
+    {427, "Pauze aftrekken na "},
+    {428, "Normtijd"},
+    {429, "Normuren per dag"},
+    {430, "Vroegste begintijd"},
+    {431, "Laatste eindtijd"},
+    {432, "Afronding"},
+    {433, "Afronden op"},
+    {434, "Afronding begin"},
+    {435, "Afronding einde"},
+    {436, "Tolerantie"},
+    {437, "Tolerantie te laat"},
+    {438, "Tolerantie te vroeg weg"},
+    {439, "Te laat"},
+    {440, "Te vroeg weg"},
+    {441, "Overuren"},
+    {442, "Overwerk"},
+    {443, "Overwerk toestaan"},
+    {444, "Toeslag"},
+    {445, "Toeslagen"},
+    {446, "Toeslagpercentage"},
+    {447, "Nachttoeslag"},
+    {448, "Weekendtoeslag"},
+    {449, "Feestdagtoeslag"},
+    {450, "Tijdschema"},
+    {451, "Tijdschema's"},
+    {452, "Tijdvak"},
+    {453, "Tijdvakken"},
+    {454, "Tijdvak toevoegen"},
+    {455, "De tijdvakken overlappen elkaar."},
+    {456, "Tijdschema niet gevonden."},
+    {457, "Dit tijdschema is in gebruik en kan niet worden verwijderd.\r\nVerwijder het eerst uit de toegangsgroepen."},
+    {458, "Tijdschema voor feestdagen"},
+    {459, "Altijd"},
+    {460, "Nooit"},
+    {461, "Dienst"},
+    {462, "Diensten"},
+    {463, "Vroege dienst"},
+    {464, "Late dienst"},
+    {465, "Nachtdienst"},
+    {466, "Dagdienst"},
+    {467, "Consignatiedienst"},
+    {468, "Vrije dag"},
+    {469, "Roostervrije dag"},
+    {470, "Ploegendienst"},
+    {471, "Ploegenrooster"},
+    {472, "Planning"},
+    {473, "Planbord"},
+    {474, "Bezetting"},
+    {475, "Minimale bezetting"},
+    {476, "Onderbezetting"},
+    {477, "Dienst ruilen"},
+    {478, "Dienst ruilen met"},
+    {479, "Rooster afdrukken"},
+    {480, "Rooster geldig vanaf"},
+    {481, "Rooster geldig tot"},
+    {482, "Geen rooster voor deze dag."},
+    {483, "Deze persoon heeft geen rooster."},
+    {484, "Rooster %s bestaat al."},
+    {485, "Rooster %s wordt gebruikt door %d personen."},
+    {486, "Dagen per week"},
+    {487, "Uren per week"},
+    {488, "Werkdagen"},
+    {489, "Ma t/m vr"},
+    {490, "Za en zo"},
+    {491, "Even weken"},
+    {492, "Oneven weken"},
+    {493, "Weekschema"},
+    {494, "Maandschema"},
+    {495, "Jaarplanning"},
+    {496, "Begin dienst"},
+    {497, "Einde dienst"},
+    {498, "Dienstduur"},
+    {499, "Rustperiode"},
+
+    // Badges and passes, access groups
+    {500, "Pas"},
+    {501, "Passen"},
+    {502, "Pasnummer"},
+    {503, "Pastype"},
+    {504, "Pasgroep"},
+    {505, "Passtatus"},
+    {506, "Pas toevoegen"},
+    {507, "Pas wijzigen"},
+    {508, "Pas verwijderen"},
+    {509, "Pas blokkeren"},
+    {510, "Pas deblokkeren"},
+    {511, "Pas uitgeven"},
+    {512, "Pas innemen"},
+    {513, "Pas kwijt"},
+    {514, "Pas gestolen"},
+    {515, "Pas defect"},
+    {516, "Vervangende pas"},
+    {517, "Tijdelijke pas"},
+    {518, "Reservepas"},
+    {519, "Bezoekerspas"},
+    {520, "Pas geldig van"},
+    {521, "Pas geldig tot"},
+    {522, "Dit pasnummer bestaat al."},
+    {523, "Pasnummer is al uitgegeven aan %s."},
+    {524, "Het pasnummer is ongeldig."},
+    {525, "De pas is niet gekoppeld aan een persoon."},
+    {526, "Houd de pas voor de lezer..."},
+    {527, "Pas gelezen: %s"},
+    {528, "Pas niet herkend."},
+    {529, "Uitgegeven passen"},
+    {530, "Passen in voorraad"},
+    {531, "Pasvoorraad"},
+    {532, "Uitgiftedatum"},
+    {533, "Innamedatum"},
+    {534, "Borg"},
+    {535, "Borgbedrag"},
+    {536, "Pasontwerp"},
+    {537, "Pas printen"},
+    {538, "Pasprinter"},
+    {539, "Voorkant"},
+    {540, "Achterkant"},
+    {541, "Faciliteitscode"},
+    {542, "Sitecode"},
+    {543, "Kaartformaat"},
+    {544, "Kaarttechnologie"},
+    {545, "Magneetkaart"},
+    {546, "Proximity"},
+    {547, "Mifare"},
+    {548, "Barcode"},
+    {549, "Pincode"},
+    {550, "Pincode wijzigen"},
+    {551, "Nieuwe pincode"},
+    {552, "Pincode herhalen"},
+    {553, "De pincodes komen niet overeen."},
+    {554, "De pincode moet uit %d cijfers bestaan."},
+    {555, "Pincode verplicht"},
+    {556, "Toegangsgroep"},
+    {557, "Toegangsgroepen"},
+    {558, "Toegangsgroep toevoegen"},
+    {559, "Toegangsgroep wijzigen"},
+    {560, "Toegangsgroep verwijderen"},
+    {561, "Toegangsrechten"},
+    {562, "Toegangsrecht"},
+    {563, "Toegangsprofiel"},
+    {564, "Toegangsniveau"},
+    {565, "Toegang"},
+    {566, "Toegang tot"},
+    {567, "Geen toegang"},
+    {568, "Altijd toegang"},
+    {569, "Toegang volgens tijdschema"},
+    {570, "Deze toegangsgroep is in gebruik."},
+    {571, "Toegangsgroep %s bestaat niet."},
+    {572, "Maximaal %d toegangsgroepen per pas."},
+    {573, "Geldigheid"},
+    {574, "Geldigheidsduur"},
+    {575, "Verloopdatum"},
+    {576, "Verlopen"},
+    {577, "Verloopt binnen %d dagen"},
+    {578, "Reden blokkering"},
+    {579, "Geblokkeerd sinds"},
+    {580, "Geblokkeerd door"},
+    {581, "Automatisch blokkeren na "},
+    {582, "Aantal keer gebruikt"},
+    {583, "Laatst gebruikt"},
+    {584, "Nooit gebruikt"},
+    {585, "Niet gebruikte passen"},
+    {586, "Pas koppelen"},
+    {587, "Pas ontkoppelen"},
+    {588, "Pashouder"},
+    {589, "Pashouders"},
+    {590, "Passenoverzicht"},
+    {591, "Passenhistorie"},
+    {592, "Zonder pas"},
+    {593, "Met pas"},
+    {594, "Meerdere passen toestaan"},
+    {595, "Sleutel"},
+    {596, "Sleutels"},
+    {597, "Sleutelbeheer"},
+    {598, "Sleutel uitgeven"},
+    {599, "Sleutel innemen"},
+
+    // Doors, readers and controllers
+    {600, "Deur"},
+    {601, "Deuren"},
+    {602, "Deurnummer"},
+    {603, "Deurnaam"},
+    {604, "Deurgroep"},
+    {605, "Deurgroepen"},
+    {606, "Deurstatus"},
+    {607, "Deur open"},
+    {608, "Deur dicht"},
+    {609, "Deur openen"},
+    {610, "Deur sluiten"},
+    {611, "Deur vergrendelen"},
+    {612, "Deur ontgrendelen"},
+    {613, "Deur permanent open"},
+    {614, "Deur permanent dicht"},
+    {615, "Deur terug naar normaal"},
+    {616, "Openingstijd"},
+    {617, "Openingstijd deur (sec.)"},
+    {618, "Deur-open-tijd"},
+    {619, "Maximale openingstijd"},
+    {620, "Deurcontact"},
+    {621, "Deurcontact bewaken"},
+    {622, "Drukknop"},
+    {623, "Vrijgaveknop"},
+    {624, "Elektrisch slot"},
+    {625, "Slotbewaking"},
+    {626, "Lezer"},
+    {627, "Lezers"},
+    {628, "Lezernummer"},
+    {629, "Lezernaam"},
+    {630, "Lezertype"},
+    {631, "Lezer ingang"},
+    {632, "Lezer uitgang"},
+    {633, "Lezer offline"},
+    {634, "Lezer online"},
+    {635, "De lezer reageert niet."},
+    {636, "Lezer %s reageert niet."},
+    {637, "Lezer toevoegen"},
+    {638, "Lezer verwijderen"},
+    {639, "Lezerinstellingen"},
+    {640, "Controller"},
+    {641, "Controllers"},
+    {642, "Controllernummer"},
+    {643, "Controlleradres"},
+    {644, "Controller offline"},
+    {645, "Controller online"},
+    {646, "Controller opnieuw starten"},
+    {647, "Controller initialiseren"},
+    {648, "Gegevens naar controller sturen"},
+    {649, "Gegevens worden naar controller %s verstuurd..."},
+    {650, "Firmware"},
+    {651, "Firmwareversie"},
+    {652, "Firmware bijwerken"},
+    {653, "Ingangen"},
+    {654, "Uitgangen"},
+    {655, "Ingang %d"},
+    {656, "Uitgang %d"},
+    {657, "Relais"},
+    {658, "Relaistijd"},
+    {659, "Relais activeren"},
+    {660, "Relais deactiveren"},
+    {661, "Zone"},
+    {662, "Zones"},
+    {663, "Zonenaam"},
+    {664, "Anti-passback"},
+    {665, "Anti-passback zone"},
+    {666, "Anti-passback resetten"},
+    {667, "Strikte anti-passback"},
+    {668, "Tijdgebonden anti-passback"},
+    {669, "Sluis"},
+    {670, "Sluisfunctie"},
+    {671, "Tourniquet"},
+    {672, "Slagboom"},
+    {673, "Lift"},
+    {674, "Verdieping"},
+    {675, "Verdiepingen"},
+    {676, "Liftbesturing"},
+    {677, "Intercom"},
+    {678, "Camera"},
+    {679, "Camerabeeld"},
+    {680, "Plattegrond"},
+    {681, "Plattegronden"},
+    {682, "Symbool"},
+    {683, "Symbool plaatsen"},
+    {684, "Status deuren"},
+    {685, "Alle deuren openen"},
+    {686, "Alle deuren sluiten"},
+    {687, "Weet u zeker dat u alle deuren wilt openen?"},
+    {688, "Deur %s is geforceerd."},
+    {689, "Deur %s staat te lang open."},
+    {690, "Deurbewaking"},
+    {691, "Deur vrijgeven"},
+    {692, "Vrijgave op afstand"},
+    {693, "Toegangscontrole"},
+    {694, "Toegangspunt"},
+    {695, "Toegangspunten"},
+    {697, "Terminal"},
+    {698, "Terminals"},
+    {699, "Terminalnummer"},
+
+    // Working-time registration
+    {700, "Tijdregistratie"},
+    {701, "Urenregistratie"},
+    {702, "Werktijd"},
+    {703, "Gewerkte uren"},
+    {704, "Aanwezige uren"},
+    {705, "Netto uren"},
+    {706, "Bruto uren"},
+    {707, "Saldo"},
+    {708, "Saldo vorige periode"},
+    {709, "Saldo deze periode"},
+    {710, "Nieuw saldo"},
+    {711, "Plusuren"},
+    {712, "Minuren"},
+    {713, "Verlof"},
+    {714, "Verlofuren"},
+    {715, "Verlofsaldo"},
+    {716, "Verlofaanvraag"},
+    {717, "Verlof aanvragen"},
+    {718, "Verlof goedkeuren"},
+    {719, "Verlof afkeuren"},
+    {720, "Het verlof is goedgekeurd."},
+    {721, "Het verlof is afgekeurd."},
+    {722, "Onvoldoende verlofsaldo."},
+    {723, "Ziek"},
+    {724, "Ziekmelding"},
+    {725, "Betermelding"},
+    {726, "Ziekteverzuim"},
+    {727, "Verzuim"},
+    {728, "Verzuimcode"},
+    {729, "Verzuimcodes"},
+    {730, "Afwezigheidscode"},
+    {731, "Afwezigheidscodes"},
+    {732, "Bijzonder verlof"},
+    {733, "Zwangerschapsverlof"},
+    {734, "Ouderschapsverlof"},
+    {735, "Vakantie"},
+    {736, "Snipperdag"},
+    {737, "ADV"},
+    {738, "ADV-dag"},
+    {739, "Tijd voor tijd"},
+    {740, "Compensatie-uren"},
+    {741, "Dokter/tandarts"},
+    {742, "Dienstreis"},
+    {743, "Cursus"},
+    {744, "Opleiding"},
+    {745, "Thuiswerken"},
+    {746, "Onbetaald verlof"},
+    {747, "Calamiteitenverlof"},
+    {748, "Kort verzuim"},
+    {749, "Verzuimpercentage"},
+    {750, "Verzuimfrequentie"},
+    {751, "In"},
+    {752, "Uit"},
+    {753, "Inklokken"},
+    {754, "Uitklokken"},
+    {755, "Ingeklokt"},
+    {756, "Uitgeklokt"},
+    {757, "Klok"},
+    {758, "Prikklok"},
+    {759, "Tijdregistratieterminal"},
+    {760, "Niet ingeklokt"},
+    {761, "Niet uitgeklokt"},
+    {762, "Ontbrekende boekingen"},
+    {763, "Ontbrekende boeking op %s"},
+    {764, "Dubbele boeking"},
+    {765, "Onvolledige dag"},
+    {766, "Dagtotaal"},
+    {767, "Weektotaal"},
+    {768, "Maandtotaal"},
+    {769, "Periodetotaal"},
+    {770, "Jaartotaal"},
+    {771, "Tellers"},
+    {772, "Teller"},
+    {773, "Tellerstand"},
+    {774, "Teller bijwerken"},
+    {775, "Teller op nul zetten"},
+    {776, "Overuren uitbetalen"},
+    {777, "Overuren naar verlof"},
+    {778, "Maximaal saldo"},
+    {779, "Minimaal saldo"},
+    {780, "Saldo overschreden"},
+    {781, "Verwerken"},
+    {782, "Dagverwerking"},
+    {783, "Dagen verwerken"},
+    {784, "Verwerking gestart"},
+    {785, "Verwerking gereed"},
+    {786, "Verwerking van %d dagen gereed."},
+    {787, "Herberekenen"},
+    {788, "Herberekenen vanaf"},
+    {789, "Salarisexport"},
+    {790, "Looncomponent"},
+    {791, "Looncomponenten"},
+    {792, "Urensoort"},
+    {793, "Urensoorten"},
+    {794, "Project"},
+    {795, "Projecten"},
+    {796, "Projectnummer"},
+    {797, "Activiteit"},
+    {798, "Activiteiten"},
+    {799, "Projecturen"},
+
+    // Visitors
+    {800, "Bezoeker"},
+    {801, "Bezoekers"},
+    {802, "Bezoek"},
+    {803, "Bezoekregistratie"},
+    {804, "Bezoeker &aanmelden"},
+    {805, "Bezoeker a&fmelden"},
+    {806, "Bezoeker aangemeld"},
+    {807, "Bezoeker afgemeld"},
+    {808, "Aanwezige bezoekers"},
+    {809, "Bezoekersoverzicht"},
+    {810, "Verwacht bezoek"},
+    {811, "Verwachte bezoekers"},
+    {812, "Bezoek vooraf aanmelden"},
+    {813, "Bezoekt"},
+    {814, "Bezoekt persoon"},
+    {815, "Bezoekt afdeling"},
+    {816, "Bedrijf bezoeker"},
+    {817, "Doel van het bezoek"},
+    {818, "Aankomsttijd"},
+    {819, "Vertrektijd"},
+    {820, "Verwachte aankomst"},
+    {821, "Verwacht vertrek"},
+    {822, "Bezoekduur"},
+    {823, "Bezoekerspas uitgeven"},
+    {824, "Bezoekerspas innemen"},
+    {825, "Bezoekerspas niet ingeleverd"},
+    {826, "Deze bezoeker heeft nog een pas."},
+    {827, "Bezoekersbadge afdrukken"},
+    {828, "Ontvangst"},
+    {829, "Receptie"},
+    {830, "Receptionist"},
+    {831, "Gastheer"},
+    {832, "Gastvrouw"},
+    {833, "Gastheer informeren"},
+    {834, "Bericht aan gastheer"},
+    {835, "Uw bezoeker %s is gearriveerd."},
+    {836, "Bezoeker %s wacht bij de receptie."},
+    {837, "Bezoekerslijst"},
+    {838, "Dagbezoekers"},
+    {839, "Vaste bezoekers"},
+    {840, "Zwarte lijst"},
+    {841, "Op zwarte lijst"},
+    {842, "Deze bezoeker staat op de zwarte lijst!"},
+    {843, "Huisregels"},
+    {844, "Huisregels geaccepteerd"},
+    {845, "Veiligheidsinstructie"},
+    {846, "Veiligheidsinstructie gevolgd"},
+    {847, "Geheimhoudingsverklaring"},
+    {848, "Geheimhoudingsverklaring getekend"},
+    {849, "Legitimatie gecontroleerd"},
+    {850, "Soort legitimatie"},
+    {851, "Paspoort"},
+    {852, "Rijbewijs"},
+    {853, "Identiteitskaart"},
+    {854, "Kenteken bezoeker"},
+    {855, "Parkeerplaats bezoeker"},
+    {856, "Bezoek be\xEBindigen"},
+    {857, "Alle bezoekers afmelden"},
+    {858, "Bezoekers die nog aanwezig zijn"},
+    {859, "Bezoek verlengen"},
+    {860, "Bezoek annuleren"},
+    {861, "Groepsbezoek"},
+    {862, "Aantal bezoekers"},
+    {863, "Bezoekers per dag"},
+    {864, "Bezoekers per maand"},
+    {865, "Bezoekhistorie"},
+    {866, "Laatste bezoek"},
+    {867, "Eerder bezoek"},
+    {868, "Nieuwe bezoeker"},
+    {869, "Bekende bezoeker"},
+    {870, "Bezoeker zoeken"},
+    {871, "Bezoeker niet gevonden."},
+    {872, "Leverancier"},
+    {873, "Leveranciers"},
+    {874, "Levering"},
+    {875, "Koerier"},
+    {876, "Pakket"},
+    {877, "Pakketregistratie"},
+    {878, "Pakket ontvangen"},
+    {879, "Pakket afgehaald"},
+    {880, "Bezoekersvoorwaarden"},
+    {881, "Welkom"},
+    {882, "Welkom, %s"},
+    {883, "Tot ziens"},
+    {884, "Tot ziens, %s"},
+    {885, "Meldt u zich bij de receptie."},
+    {886, "Uw pas is niet geldig."},
+    {887, "Neem contact op met de receptie."},
+    {888, "Toegang verleend, welkom."},
+    {889, "Bezoekersterminal"},
+    {890, "Zelfregistratie"},
+    {891, "QR-code"},
+    {892, "Uitnodiging"},
+    {893, "Uitnodiging versturen"},
+    {894, "Uitnodiging verstuurd aan %s"},
+    {895, "Bezoekersportaal"},
+    {896, "Wachtwoord bezoekersportaal"},
+    {897, "Bezoekersvoorwaarden afdrukken"},
+    {898, "Bezoekgegevens bewaren (dagen)"},
+    {899, "Bezoekgegevens opschonen"},
+
+    // Reports and printing
+    {900, "Rapport"},
+    {901, "Rapporten"},
+    {902, "Rapportage"},
+    {903, "Rapport kiezen"},
+    {904, "Rapport afdrukken"},
+    {905, "Rapport opslaan"},
+    {906, "Rapport exporteren"},
+    {907, "Rapportnaam"},
+    {908, "Rapportdefinitie"},
+    {909, "Rapportgenerator"},
+    {910, "Printer"},
+    {911, "Printerinstellingen"},
+    {912, "Printer kiezen"},
+    {913, "Standaardprinter"},
+    {914, "Er is geen printer ge\xEFnstalleerd."},
+    {915, "Papierformaat"},
+    {916, "Staand"},
+    {917, "Liggend"},
+    {918, "Marges"},
+    {919, "Kopregel"},
+    {920, "Voetregel"},
+    {921, "Pagina"},
+    {922, "Pagina %d van %d"},
+    {923, "Afgedrukt op %s"},
+    {924, "Aantal exemplaren"},
+    {925, "Alle pagina's"},
+    {926, "Huidige pagina"},
+    {927, "Pagina's van"},
+    {928, "Pagina's tot"},
+    {929, "Afdrukken naar bestand"},
+    {930, "Exporteren naar Excel"},
+    {931, "Exporteren naar PDF"},
+    {932, "Exporteren naar CSV"},
+    {933, "Scheidingsteken"},
+    {934, "Kolommen"},
+    {935, "Kolom"},
+    {936, "Kolombreedte"},
+    {937, "Kolomkop"},
+    {938, "Regel"},
+    {939, "Regels"},
+    {940, "Regelafstand"},
+    {941, "Lettertype"},
+    {942, "Lettergrootte"},
+    {943, "Vet"},
+    {944, "Cursief"},
+    {945, "Onderstreept"},
+    {946, "Uitlijning"},
+    {947, "Links"},
+    {948, "Rechts"},
+    {949, "Gecentreerd"},
+    {950, "Sortering"},
+    {951, "Sorteren op"},
+    {952, "Oplopend"},
+    {953, "Aflopend"},
+    {954, "Groeperen op"},
+    {955, "Subtotaal"},
+    {956, "Subtotalen"},
+    {957, "Eindtotaal"},
+    {958, "Selectiecriteria"},
+    {959, "Selectie"},
+    {960, "Selectie opslaan"},
+    {961, "Selectie laden"},
+    {962, "Periode kiezen"},
+    {963, "Rapport wordt aangemaakt..."},
+    {964, "Het rapport bevat geen gegevens."},
+    {965, "Het rapport is opgeslagen als %s"},
+    {966, "Zoom"},
+    {967, "Vergroten"},
+    {968, "Verkleinen"},
+    {969, "Paginabreedte"},
+    {970, "Hele pagina"},
+    {971, "Eerste pagina"},
+    {972, "Laatste pagina"},
+    {973, "Vorige pagina"},
+    {974, "Volgende pagina"},
+    {975, "Ga naar pagina"},
+    {976, "Logo"},
+    {977, "Logo afdrukken"},
+    {978, "Titel"},
+    {979, "Subtitel"},
+    {980, "Afdrukdatum"},
+    {981, "Afdruktijd"},
+    {982, "Afgedrukt door "},
+    {983, "Grafiek"},
+    {984, "Staafdiagram"},
+    {985, "Lijndiagram"},
+    {986, "Cirkeldiagram"},
+    {987, "Legenda"},
+    {988, "Detail"},
+    {989, "Overzicht"},
+    {990, "Samenvatting"},
+    {991, "Lijst"},
+    {992, "Etiketten"},
+    {993, "Etiket"},
+    {994, "Etiketformaat"},
+    {995, "Rapport per e-mail"},
+    {996, "Rapport per e-mail versturen"},
+    {997, "Geplande rapporten"},
+    {998, "Rapport automatisch afdrukken"},
+    {999, "Rapportinstellingen"},
+
+    // System and diagnostic screens (English)
+    {1000, "About"},
+    {1001, "Version"},
+    {1002, "Memory"},
+    {1003, "Memory usage"},
+    {1004, "Free memory"},
+    {1005, "Total memory"},
+    {1006, "Processes"},
+    {1007, "Threads"},
+    {1008, "Handles"},
+    {1009, "Uptime"},
+    {1010, "Computer name"},
+    {1011, "User name"},
+    {1012, "Operating system"},
+    {1013, "Processor"},
+    {1014, "Disk space"},
+    {1015, "Free disk space"},
+    {1016, "Network"},
+    {1017, "IP address"},
+    {1018, "Host name"},
+    {1019, "Port"},
+    {1020, "Connected"},
+    {1021, "Disconnected"},
+    {1022, "Connection test"},
+    {1023, "&Test connection"},
+    {1024, "Server"},
+    {1025, "Client"},
+    {1026, "Database version"},
+    {1027, "Program version"},
+    {1028, "Build date"},
+    {1029, "Licence"},
+    {1030, "Licensed to "},
+    {1031, "Licence number"},
+    {1032, "Licence expires on %s"},
+    {1033, "Number of licences"},
+    {1034, "Modules"},
+    {1035, "Module"},
+    {1036, "Loaded modules"},
+    {1037, "Log file"},
+    {1038, "View log file"},
+    {1039, "Clear log file"},
+    {1040, "Error log"},
+    {1041, "Trace"},
+    {1042, "Trace level"},
+    {1043, "Debug"},
+    {1044, "Debug information"},
+    {1045, "Diagnostics"},
+    {1046, "System information"},
+    {1047, "Copy to clipboard"},
+    {1048, "Save as..."},
+    {1049, "Details"},
+    {1050, "Exception"},
+    {1051, "Exception in module %s"},
+    {1052, "Address"},
+    {1053, "Stack"},
+    {1054, "Call stack"},
+    {1055, "Registers"},
+    {1056, "Send report"},
+    {1057, "Restart program"},
+    {1058, "Close program"},
+    {1059, "&Continue"},
+    {1060, "&Ignore"},
+    {1061, "&Retry"},
+    {1062, "&Abort"},
+    {1063, "Please wait..."},
+    {1064, "Elapsed time"},
+    {1065, "Statistics"},
+    {1066, "Packets sent"},
+    {1067, "Packets received"},
+    {1068, "Bytes sent"},
+    {1069, "Bytes received"},
+    {1070, "Errors"},
+    {1071, "Timeouts"},
+    {1072, "Queue"},
+    {1073, "Queue length"},
+    {1074, "Polling interval"},
+    {1075, "Communication monitor"},
+    {1076, "Start monitor"},
+    {1077, "Stop monitor"},
+    {1078, "Clear"},
+    {1079, "Raw data"},
+    {1080, "Hex view"},
+    {1081, "Baud rate"},
+    {1082, "COM port"},
+    {1083, "Data bits"},
+    {1084, "Stop bits"},
+    {1085, "Parity"},
+    {1086, "None"},
+    {1087, "Even"},
+    {1088, "Odd"},
+    {1089, "Settings saved."},
+    {1090, "Settings could not be saved."},
+    {1091, "Service"},
+    {1092, "Service running"},
+    {1093, "Service stopped"},
+    {1094, "Start service"},
+    {1095, "Stop service"},
+    {1096, "Install service"},
+    {1097, "Remove service"},
+    {1098, "Service status: %s"},
+    {1099, "Event viewer"},
+
+    // Communication with controllers and server
+    {1100, "Communicatie"},
+    {1101, "Communicatie-instellingen"},
+    {1102, "Communicatiepoort"},
+    {1103, "Communicatieserver"},
+    {1104, "Communicatie starten"},
+    {1105, "Communicatie stoppen"},
+    {1106, "Communicatie actief"},
+    {1107, "Communicatie onderbroken"},
+    {1108, "Verbindingstype"},
+    {1109, "Seri\xEBle verbinding"},
+    {1110, "Netwerkverbinding"},
+    {1111, "Modemverbinding"},
+    {1112, "Telefoonnummer modem"},
+    {1113, "Inbellen"},
+    {1114, "Ophangen"},
+    {1115, "Lijn"},
+    {1116, "Lijnen"},
+    {1117, "Lijnnummer"},
+    {1118, "Lijn %d"},
+    {1119, "Time-out"},
+    {1120, "Time-out (ms)"},
+    {1121, "Aantal pogingen"},
+    {1122, "Wachttijd tussen pogingen"},
+    {1123, "Poging %d van %d"},
+    {1124, "Geen antwoord van controller %s"},
+    {1125, "Controller %d meldt fout %d"},
+    {1126, "Controllertype"},
+    {1127, "Controllergegevens"},
+    {1128, "Controllerstatus"},
+    {1129, "Controllertijd"},
+    {1130, "Tijd synchroniseren"},
+    {1131, "Tijd van alle controllers synchroniseren"},
+    {1132, "De tijd is gesynchroniseerd."},
+    {1133, "Geheugen controller"},
+    {1134, "Geheugen controller vol"},
+    {1135, "Buffer"},
+    {1136, "Bufferbezetting"},
+    {1137, "Buffer uitlezen"},
+    {1138, "Buffer wissen"},
+    {1139, "Boekingen ophalen"},
+    {1140, "Boekingen worden opgehaald..."},
+    {1141, "%d boekingen opgehaald."},
+    {1142, "Laatste contact"},
+    {1143, "Eerste contact"},
+    {1144, "Netwerkadres"},
+    {1145, "Subnetmasker"},
+    {1146, "Gateway"},
+    {1147, "MAC-adres"},
+    {1148, "DHCP"},
+    {1149, "Vast IP-adres"},
+    {1150, "Poortnummer"},
+    {1151, "Versleuteling"},
+    {1152, "Versleutelingssleutel"},
+    {1153, "Beveiligde verbinding"},
+    {1154, "Certificaat"},
+    {1155, "Certificaat verlopen"},
+    {1156, "Certificaat ongeldig"},
+    {1157, "Ping"},
+    {1158, "Ping mislukt."},
+    {1159, "Ping geslaagd."},
+    {1160, "Netwerk doorzoeken"},
+    {1161, "Controllers zoeken in het netwerk"},
+    {1162, "Gevonden controllers"},
+    {1163, "Geen controllers gevonden."},
+    {1164, "Adres instellen"},
+    {1165, "Adres wijzigen"},
+    {1166, "Dit adres is al in gebruik."},
+    {1167, "Ongeldig IP-adres."},
+    {1168, "Ongeldig poortnummer."},
+    {1169, "Hostnaam"},
+    {1170, "Servernaam"},
+    {1171, "Serverpoort"},
+    {1172, "Serverinstellingen"},
+    {1173, "Back-upserver"},
+    {1174, "Overschakelen naar back-upserver"},
+    {1175, "Hoofdserver"},
+    {1176, "Serverstatus"},
+    {1177, "Server gestart"},
+    {1178, "Server gestopt"},
+    {1179, "Verbonden clients"},
+    {1180, "Clientverbindingen"},
+    {1181, "Werkstation"},
+    {1182, "Werkstations"},
+    {1183, "Werkstationnaam"},
+    {1184, "Dit werkstation is niet geregistreerd."},
+    {1185, "Werkstation registreren"},
+    {1186, "Berichten"},
+    {1187, "Bericht"},
+    {1188, "Berichtenlog"},
+    {1189, "Bericht versturen"},
+    {1190, "Bericht ontvangen"},
+    {1191, "Onbekend bericht ontvangen"},
+    {1192, "Checksumfout"},
+    {1193, "Protocolfout"},
+    {1194, "Protocol"},
+    {1195, "Protocolversie"},
+    {1196, "Onbekend protocol"},
+    {1197, "Gegevens verzenden"},
+    {1198, "Gegevens ontvangen"},
+    {1199, "Alle gegevens opnieuw verzenden"},
+
+    // Alarm handling and security
+    {1200, "Alarmafhandeling"},
+    {1201, "Alarmcentrale"},
+    {1202, "Doormelden naar alarmcentrale"},
+    {1203, "Alarm doormelden"},
+    {1204, "Doormelding"},
+    {1205, "Doormelding mislukt"},
+    {1206, "Alarminstructie"},
+    {1207, "Alarminstructies"},
+    {1208, "Instructie"},
+    {1209, "Te volgen procedure"},
+    {1210, "Alarmtype"},
+    {1211, "Alarmtypes"},
+    {1212, "Alarmniveau"},
+    {1213, "Laag"},
+    {1214, "Normaal"},
+    {1215, "Hoog"},
+    {1216, "Kritiek"},
+    {1217, "Alarmkleur"},
+    {1218, "Alarmgeluid"},
+    {1219, "Geluidsbestand"},
+    {1220, "Geluid afspelen"},
+    {1221, "Alarm herhalen"},
+    {1222, "Herhalen na (minuten)"},
+    {1223, "Escalatie"},
+    {1224, "Escaleren naar"},
+    {1225, "Escalatietijd"},
+    {1226, "Alarm ge\xEBscaleerd"},
+    {1227, "Alarm onderdrukken"},
+    {1228, "Alarm onderdrukt"},
+    {1229, "Onderdrukken tot"},
+    {1230, "Alarm resetten"},
+    {1231, "Alarm gereset"},
+    {1232, "Ingang in alarm"},
+    {1233, "Ingang in rust"},
+    {1234, "Ingang overbrugd"},
+    {1235, "Ingang overbruggen"},
+    {1236, "Overbrugging opheffen"},
+    {1237, "Inbraakalarm"},
+    {1238, "Brandalarm"},
+    {1239, "Overvalalarm"},
+    {1240, "Technisch alarm"},
+    {1241, "Paniekknop"},
+    {1242, "Stil alarm"},
+    {1243, "Dwangcode"},
+    {1244, "Dwangcode ingevoerd"},
+    {1245, "Beveiliging"},
+    {1246, "Beveiligingsbedrijf"},
+    {1247, "Meldkamer"},
+    {1248, "Bewaking"},
+    {1249, "Bewaker"},
+    {1250, "Ronde"},
+    {1251, "Rondes"},
+    {1252, "Ronde starten"},
+    {1253, "Ronde be\xEBindigd"},
+    {1254, "Controlepunt"},
+    {1255, "Controlepunten"},
+    {1256, "Controlepunt gemist"},
+    {1257, "Ronde te laat"},
+    {1258, "Inschakelen"},
+    {1259, "Uitschakelen"},
+    {1260, "Ingeschakeld"},
+    {1261, "Uitgeschakeld"},
+    {1262, "Gebied"},
+    {1263, "Gebieden"},
+    {1264, "Gebied inschakelen"},
+    {1265, "Gebied uitschakelen"},
+    {1266, "Het gebied is ingeschakeld."},
+    {1267, "Gebied kan niet worden ingeschakeld: ingang %s is open."},
+    {1268, "Inbraakcentrale"},
+    {1269, "Koppeling inbraakcentrale"},
+    {1270, "Koppeling brandmeldcentrale"},
+    {1271, "Koppeling camerasysteem"},
+    {1272, "Koppeling"},
+    {1273, "Koppelingen"},
+    {1274, "Actie"},
+    {1275, "Acties"},
+    {1276, "Actie bij alarm"},
+    {1277, "Actie uitvoeren"},
+    {1278, "Macro"},
+    {1279, "Macro's"},
+    {1280, "Macro starten"},
+    {1281, "Gebeurtenis"},
+    {1282, "Gebeurtenissen"},
+    {1283, "Gebeurtenissenlog"},
+    {1284, "Soort gebeurtenis"},
+    {1285, "Gebeurtenissen filteren"},
+    {1286, "Live gebeurtenissen"},
+    {1287, "Gebeurtenis bevestigen"},
+    {1288, "Laatste gebeurtenissen"},
+    {1289, "Aantal gebeurtenissen"},
+    {1290, "Tijdstip gebeurtenis"},
+    {1291, "Sms"},
+    {1292, "Sms versturen"},
+    {1293, "Sms-bericht"},
+    {1294, "E-mail versturen"},
+    {1295, "E-mail bij alarm"},
+    {1296, "Ontvangers"},
+    {1297, "Ontvanger"},
+    {1298, "Telefoonnummer voor sms"},
+    {1299, "Sms verstuurd aan %s"},
+
+    // Parking
+    {1300, "Parkeren"},
+    {1301, "Parkeerterrein"},
+    {1302, "Parkeerterreinen"},
+    {1303, "Parkeergarage"},
+    {1304, "Parkeergroep"},
+    {1305, "Parkeergroepen"},
+    {1306, "Parkeerplaats"},
+    {1307, "Parkeerplaatsen"},
+    {1308, "Aantal parkeerplaatsen"},
+    {1309, "Vrije plaatsen"},
+    {1310, "Bezette plaatsen"},
+    {1311, "Vol"},
+    {1312, "Parkeerterrein vol"},
+    {1313, "Bezetting parkeerterrein"},
+    {1314, "Parkeerrecht"},
+    {1315, "Parkeerrechten"},
+    {1316, "Parkeertijd"},
+    {1317, "Maximale parkeertijd"},
+    {1318, "Inrijden"},
+    {1319, "Uitrijden"},
+    {1320, "Inrit"},
+    {1321, "Uitrit"},
+    {1322, "Slagboom openen"},
+    {1323, "Slagboom sluiten"},
+    {1324, "Kentekenherkenning"},
+    {1325, "Kenteken herkend"},
+    {1326, "Kenteken niet herkend"},
+    {1327, "Onbekend kenteken: %s"},
+    {1328, "Gereserveerde plaats"},
+    {1329, "Gereserveerde plaatsen"},
+    {1330, "Invalidenparkeerplaats"},
+    {1331, "Laadpaal"},
+    {1332, "Laadpalen"},
+    {1333, "Parkeerkaart"},
+    {1334, "Parkeerticket"},
+    {1335, "Ticket"},
+    {1336, "Ticket verloren"},
+    {1337, "Ticketautomaat"},
+    {1338, "Betaalautomaat"},
+    {1339, "Uitrijkaart"},
+    {1340, "Parkeertarief"},
+    {1341, "Tarief"},
+    {1342, "Tarieven"},
+    {1343, "Tarief per uur"},
+    {1344, "Dagtarief"},
+    {1345, "Gratis parkeren"},
+    {1346, "Abonnement"},
+    {1347, "Abonnementen"},
+    {1348, "Abonnementhouder"},
+    {1349, "Abonnement verlopen"},
+    {1350, "Abonnement verlengen"},
+    {1351, "Parkeergroep vol"},
+    {1352, "Aantal in parkeergroep"},
+    {1353, "Maximaal aantal in parkeergroep"},
+    {1354, "Teller parkeergroep"},
+    {1355, "Teller parkeergroep corrigeren"},
+    {1356, "Aanwezig in parkeergroep"},
+    {1357, "Parkeergroep toevoegen"},
+    {1358, "Parkeergroep wijzigen"},
+    {1359, "Parkeergroep verwijderen"},
+    {1360, "Parkeergroep %s is vol."},
+    {1361, "Persoon is niet aanwezig in parkeergroep %s"},
+    {1362, "Voertuig"},
+    {1363, "Voertuigen"},
+    {1364, "Voertuigtype"},
+    {1365, "Personenauto"},
+    {1366, "Bestelwagen"},
+    {1367, "Vrachtwagen"},
+    {1368, "Motor"},
+    {1369, "Fiets"},
+    {1370, "Fietsenstalling"},
+    {1371, "Bezoekersparkeren"},
+    {1372, "Parkeren voor bezoekers"},
+    {1373, "Parkeerplaats reserveren"},
+    {1374, "Parkeerreservering"},
+    {1375, "Parkeerreserveringen"},
+    {1376, "Reservering"},
+    {1377, "Reserveringen"},
+    {1378, "Reservering bevestigd"},
+    {1379, "Reservering geannuleerd"},
+    {1380, "Lus"},
+    {1381, "Detectielus"},
+    {1382, "Voertuig gedetecteerd"},
+    {1383, "Voertuig op lus"},
+    {1384, "Verkeerslicht"},
+    {1385, "Rood"},
+    {1386, "Groen"},
+    {1387, "Oranje"},
+    {1388, "Display"},
+    {1389, "Vrije-plaatsendisplay"},
+    {1390, "Tekst op display"},
+    {1391, "Parkeerhistorie"},
+    {1392, "Parkeerduur"},
+    {1393, "Gemiddelde parkeerduur"},
+    {1394, "Bezettingsgraad"},
+    {1395, "Langparkeerders"},
+    {1396, "Auto's aanwezig"},
+    {1397, "Voertuigen aanwezig"},
+    {1398, "Parkeeroverzicht"},
+    {1399, "Parkeerinstellingen"},
+
+    // Payment, canteen and balances
+    {1400, "Betalen"},
+    {1401, "Betaling"},
+    {1402, "Betalingen"},
+    {1403, "Betaalwijze"},
+    {1404, "Contant"},
+    {1405, "Pinnen"},
+    {1406, "Creditcard"},
+    {1407, "Op rekening"},
+    {1408, "Tegoed"},
+    {1409, "Tegoed opwaarderen"},
+    {1410, "Opwaarderen"},
+    {1411, "Opwaardeerbedrag"},
+    {1412, "Opwaardering"},
+    {1413, "Opwaarderingen"},
+    {1414, "Saldo op pas"},
+    {1415, "Saldo ontoereikend"},
+    {1416, "Onvoldoende saldo."},
+    {1417, "Bedrag"},
+    {1418, "Bedragen"},
+    {1419, "Te betalen bedrag"},
+    {1420, "Betaald"},
+    {1421, "Niet betaald"},
+    {1422, "Wisselgeld"},
+    {1423, "Korting"},
+    {1424, "Kortingspercentage"},
+    {1425, "BTW"},
+    {1426, "BTW-percentage"},
+    {1427, "Exclusief BTW"},
+    {1428, "Inclusief BTW"},
+    {1429, "Prijs"},
+    {1430, "Prijzen"},
+    {1431, "Prijslijst"},
+    {1432, "Artikel"},
+    {1433, "Artikelen"},
+    {1434, "Artikelnummer"},
+    {1435, "Artikelgroep"},
+    {1436, "Kassa"},
+    {1437, "Kassa's"},
+    {1438, "Kassa openen"},
+    {1439, "Kassa afsluiten"},
+    {1440, "Kassaoverzicht"},
+    {1441, "Kassabon"},
+    {1442, "Bon afdrukken"},
+    {1443, "Transactie"},
+    {1444, "Transacties"},
+    {1445, "Transactienummer"},
+    {1446, "Transactie geannuleerd"},
+    {1447, "Transactie mislukt"},
+    {1448, "Transactie geslaagd"},
+    {1449, "Terugbetalen"},
+    {1450, "Terugbetaling"},
+    {1451, "Restitutie"},
+    {1452, "Kantine"},
+    {1453, "Kantineverkoop"},
+    {1454, "Maaltijd"},
+    {1455, "Maaltijden"},
+    {1456, "Maaltijdregistratie"},
+    {1457, "Consumptie"},
+    {1458, "Consumpties"},
+    {1459, "Koffieautomaat"},
+    {1460, "Automaat"},
+    {1461, "Automaten"},
+    {1462, "Kopieerapparaat"},
+    {1463, "Printkosten"},
+    {1464, "Inhouding"},
+    {1465, "Inhoudingen op salaris"},
+    {1466, "Verrekenen met salaris"},
+    {1467, "Kosten"},
+    {1468, "Kostenoverzicht"},
+    {1469, "Dagomzet"},
+    {1470, "Omzet"},
+    {1471, "Omzet per artikel"},
+    {1472, "Omzet per kassa"},
+    {1473, "Factuur"},
+    {1474, "Facturen"},
+    {1475, "Factuurnummer"},
+    {1476, "Factuurdatum"},
+    {1477, "Debiteur"},
+    {1478, "Debiteuren"},
+    {1479, "Valuta"},
+    {1480, "Euro"},
+    {1481, "Bedrag in euro"},
+    {1482, "Ongeldig bedrag."},
+    {1483, "Het bedrag moet groter zijn dan nul."},
+    {1484, "Maximumbedrag overschreden."},
+    {1485, "Maximumsaldo"},
+    {1486, "Minimumsaldo"},
+    {1487, "Kredietlimiet"},
+    {1488, "Automatisch opwaarderen"},
+    {1489, "Betaalterminal"},
+    {1490, "Betaalterminal niet bereikbaar."},
+    {1491, "Betaling geweigerd"},
+    {1492, "Betaling gelukt"},
+    {1493, "Bedrag: %s"},
+    {1494, "Nieuw saldo: %s"},
+    {1495, "Saldo: %s"},
+    {1496, "Laatste betaling"},
+    {1497, "Betaalgeschiedenis"},
+    {1498, "Betaalinstellingen"},
+    {1499, "Tarieven per groep"},
+
+    // Users, operators and rights
+    {1500, "Gebruiker"},
+    {1501, "Gebruikers"},
+    {1502, "Gebruikersnaam"},
+    {1503, "Wachtwoord"},
+    {1504, "Wachtwoord wijzigen"},
+    {1505, "Oud wachtwoord"},
+    {1506, "Nieuw wachtwoord"},
+    {1507, "Wachtwoord bevestigen"},
+    {1508, "De wachtwoorden komen niet overeen."},
+    {1509, "Het wachtwoord is onjuist."},
+    {1510, "Wachtwoord verlopen"},
+    {1511, "Het wachtwoord moet minimaal %d tekens bevatten."},
+    {1512, "&Aanmelden"},
+    {1513, "A&fmelden"},
+    {1514, "Aangemeld als %s"},
+    {1515, "Aanmelden mislukt."},
+    {1516, "Deze gebruiker is geblokkeerd."},
+    {1517, "Deze gebruiker bestaat al."},
+    {1518, "Gebruiker toevoegen"},
+    {1519, "Gebruiker wijzigen"},
+    {1520, "Gebruiker verwijderen"},
+    {1521, "Gebruikersgroep"},
+    {1522, "Gebruikersgroepen"},
+    {1523, "Gebruikersrechten"},
+    {1524, "Rechten"},
+    {1525, "Rechtengroep"},
+    {1526, "Beheerder"},
+    {1527, "Systeembeheerder"},
+    {1528, "Operator"},
+    {1529, "Alleen lezen"},
+    {1530, "Lezen en schrijven"},
+    {1531, "Volledige rechten"},
+    {1532, "Geen rechten"},
+    {1533, "U heeft geen rechten voor deze functie."},
+    {1534, "Functie-omschrijving"},
+    {1535, "Functies"},
+    {1536, "Gebruikersfunctie"},
+    {1537, "Gebruikersfuncties"},
+    {1538, "Menu"},
+    {1539, "Menu-item"},
+    {1540, "Module kiezen"},
+    {1541, "Programma"},
+    {1542, "Programma &afsluiten"},
+    {1543, "Wilt u het programma afsluiten?"},
+    {1544, "Programma-instellingen"},
+    {1545, "Taalkeuze"},
+    {1546, "Taal wijzigen"},
+    {1547, "De taal wordt gewijzigd na het herstarten van het programma."},
+    {1548, "Automatisch afmelden na "},
+    {1549, "Automatisch afmelden"},
+    {1550, "Sessie verlopen"},
+    {1551, "Uw sessie is verlopen, meld u opnieuw aan."},
+    {1552, "Gebruikerslog"},
+    {1553, "Auditlog"},
+    {1554, "Handelingen van gebruiker"},
+    {1555, "Gebruiker %s heeft %s gewijzigd"},
+    {1556, "Laatste aanmelding"},
+    {1557, "Mislukte aanmeldpogingen"},
+    {1558, "Aantal mislukte pogingen"},
+    {1559, "Blokkeren na mislukte pogingen"},
+    {1560, "Windows-aanmelding gebruiken"},
+    {1561, "Domein"},
+    {1562, "Domeingebruiker"},
+    {1563, "Afdelingen van gebruiker"},
+    {1564, "Beperkt tot eigen afdeling"},
+    {1565, "Beperkt tot afdelingen"},
+    {1566, "Beperkt tot bedrijven"},
+    {1567, "Zichtbare velden"},
+    {1568, "Verborgen velden"},
+    {1569, "Veld"},
+    {1570, "Velden"},
+    {1571, "Veldnaam"},
+    {1572, "Veldtype"},
+    {1573, "Veldlengte"},
+    {1574, "Tekst"},
+    {1575, "Getal"},
+    {1576, "Datumveld"},
+    {1577, "Keuzelijst"},
+    {1578, "Selectievakje"},
+    {1579, "Verplicht veld"},
+    {1580, "Standaardwaarde"},
+    {1581, "Minimale waarde"},
+    {1582, "Maximale waarde"},
+    {1583, "Waarde"},
+    {1584, "Waarden"},
+    {1585, "Ongeldige waarde."},
+    {1586, "De waarde moet liggen tussen %d en %d."},
+    {1587, "De waarde is te lang."},
+    {1588, "Alleen cijfers toegestaan."},
+    {1589, "Scherm"},
+    {1590, "Schermen"},
+    {1591, "Schermindeling"},
+    {1592, "Schermindeling opslaan"},
+    {1593, "Schermindeling herstellen"},
+    {1594, "Kleuren"},
+    {1595, "Kleur kiezen"},
+    {1596, "Achtergrondkleur"},
+    {1597, "Tekstkleur"},
+    {1598, "Werkbalk"},
+    {1599, "Statusbalk"},
+
+    // Leave, holidays and absence
+    {1600, "Verlofkalender"},
+    {1601, "Verlofplanning"},
+    {1602, "Verlofoverzicht"},
+    {1603, "Verlofrecht"},
+    {1604, "Verlofrecht per jaar"},
+    {1605, "Wettelijk verlof"},
+    {1606, "Bovenwettelijk verlof"},
+    {1607, "Verlof meenemen naar volgend jaar"},
+    {1608, "Verlof vervalt op"},
+    {1609, "Vervallen verlof"},
+    {1610, "Opgenomen verlof"},
+    {1611, "Gepland verlof"},
+    {1612, "Resterend verlof"},
+    {1613, "Verlof in uren"},
+    {1614, "Verlof in dagen"},
+    {1615, "Halve dag"},
+    {1616, "Hele dag"},
+    {1617, "Ochtend vrij"},
+    {1618, "Middag vrij"},
+    {1619, "Aanvraag"},
+    {1620, "Aanvragen"},
+    {1621, "Aanvraagdatum"},
+    {1622, "Aangevraagd door "},
+    {1623, "Goedgekeurd door"},
+    {1624, "Afgekeurd door"},
+    {1625, "Reden van afwijzing"},
+    {1626, "Openstaande aanvragen"},
+    {1627, "Goedgekeurd"},
+    {1628, "Afgekeurd"},
+    {1629, "In behandeling"},
+    {1630, "Ingetrokken"},
+    {1631, "Aanvraag intrekken"},
+    {1632, "Deze aanvraag is al verwerkt."},
+    {1633, "Er zijn %d openstaande aanvragen."},
+    {1634, "Feestdag toevoegen"},
+    {1635, "Feestdag verwijderen"},
+    {1636, "Feestdagen genereren"},
+    {1637, "Nieuwjaarsdag"},
+    {1638, "Goede Vrijdag"},
+    {1639, "Eerste Paasdag"},
+    {1640, "Tweede Paasdag"},
+    {1641, "Koningsdag"},
+    {1642, "Bevrijdingsdag"},
+    {1643, "Hemelvaartsdag"},
+    {1644, "Eerste Pinksterdag"},
+    {1645, "Tweede Pinksterdag"},
+    {1646, "Eerste Kerstdag"},
+    {1647, "Tweede Kerstdag"},
+    {1648, "Oudejaarsdag"},
+    {1649, "Collectieve vrije dag"},
+    {1650, "Collectieve vrije dagen"},
+    {1651, "Bedrijfssluiting"},
+    {1652, "Zomervakantie"},
+    {1653, "Kerstvakantie"},
+    {1654, "Brugdag"},
+    {1655, "Verlofsoort"},
+    {1656, "Verlofsoorten"},
+    {1657, "Verlofjaar"},
+    {1658, "Begin verlofjaar"},
+    {1659, "Dit verlof overlapt met bestaand verlof."},
+    {1660, "Het verlof valt op een feestdag."},
+    {1661, "Het verlof valt op een roostervrije dag."},
+    {1662, "Maximum aantal afwezigen bereikt."},
+    {1663, "Afwezigheidsplanning"},
+    {1664, "Afwezigheidsoverzicht"},
+    {1665, "Afwezig wegens "},
+    {1666, "Afwezig tot "},
+    {1667, "Reden"},
+    {1668, "Redenen"},
+    {1669, "Reden van afwezigheid"},
+    {1670, "Ziekteperiode"},
+    {1671, "Ziektedagen"},
+    {1672, "Ziekmelding doorgegeven aan"},
+    {1673, "Arbodienst"},
+    {1674, "Bedrijfsarts"},
+    {1675, "Herstelmelding"},
+    {1676, "Gedeeltelijk hersteld"},
+    {1677, "Percentage arbeidsongeschikt"},
+    {1678, "Langdurig ziek"},
+    {1679, "Verzuimmelding"},
+    {1680, "Verzuimregistratie"},
+    {1681, "Verzuimoverzicht"},
+    {1682, "Verzuim per afdeling"},
+    {1683, "Verzuim per persoon"},
+    {1684, "Meldingsfrequentie"},
+    {1685, "Gemiddelde verzuimduur"},
+    {1686, "Nulverzuim"},
+    {1687, "Verlofkaart"},
+    {1688, "Jaaroverzicht"},
+    {1689, "Maandoverzicht"},
+    {1690, "Weekoverzicht"},
+    {1691, "Dagoverzicht"},
+    {1692, "Kalenderweek"},
+    {1693, "Kalenderjaar"},
+    {1694, "Boekjaar"},
+    {1695, "Periode-indeling"},
+    {1696, "Periodes van vier weken"},
+    {1697, "Kalendermaanden"},
+    {1698, "Periodenummer"},
+    {1699, "Huidige periode"},
+
+    // Calculation rules, counters and approval
+    {1700, "Berekening"},
+    {1701, "Berekeningen"},
+    {1702, "Berekeningsregel"},
+    {1703, "Berekeningsregels"},
+    {1704, "Rekenregel"},
+    {1705, "Voorwaarde"},
+    {1706, "Voorwaarden"},
+    {1707, "Resultaat"},
+    {1708, "Formule"},
+    {1709, "De formule is ongeldig."},
+    {1710, "Uitkomst"},
+    {1711, "Tellerdefinitie"},
+    {1712, "Tellerdefinities"},
+    {1713, "Tellertype"},
+    {1714, "Dagteller"},
+    {1715, "Weekteller"},
+    {1716, "Maandteller"},
+    {1717, "Jaarteller"},
+    {1718, "Cumulatief"},
+    {1719, "Overhevelen naar volgende periode"},
+    {1720, "Beginsaldo"},
+    {1721, "Eindsaldo"},
+    {1722, "Correctie"},
+    {1723, "Correcties"},
+    {1724, "Correctie toevoegen"},
+    {1725, "Correctie in uren"},
+    {1726, "Reden van correctie"},
+    {1727, "Gecorrigeerd door"},
+    {1728, "Afwijking"},
+    {1729, "Afwijkingen"},
+    {1730, "Afwijkingenlijst"},
+    {1731, "Afwijking van rooster"},
+    {1732, "Meer gewerkt dan gepland"},
+    {1733, "Minder gewerkt dan gepland"},
+    {1734, "Te laat gekomen"},
+    {1735, "Te vroeg vertrokken"},
+    {1736, "Pauze te lang"},
+    {1737, "Pauze niet genomen"},
+    {1738, "Rusttijd niet gehaald"},
+    {1739, "Arbeidstijdenwet"},
+    {1740, "Controle arbeidstijdenwet"},
+    {1741, "Maximale arbeidstijd per dag"},
+    {1742, "Maximale arbeidstijd per week"},
+    {1743, "Minimale rusttijd"},
+    {1744, "Overtreding arbeidstijdenwet"},
+    {1745, "Overtredingen"},
+    {1746, "Fiatteren"},
+    {1747, "Gefiatteerd"},
+    {1748, "Niet gefiatteerd"},
+    {1749, "Fiatteren door leidinggevende"},
+    {1750, "Uren fiatteren"},
+    {1751, "Alle dagen fiatteren"},
+    {1752, "Fiattering intrekken"},
+    {1753, "Fiattering"},
+    {1754, "Weekstaat"},
+    {1755, "Weekstaten"},
+    {1756, "Maandstaat"},
+    {1757, "Urenstaat"},
+    {1758, "Urenverantwoording"},
+    {1759, "Urenverantwoording per project"},
+    {1760, "Uren per kostenplaats"},
+    {1761, "Uren per afdeling"},
+    {1762, "Uren per persoon"},
+    {1763, "Uren per activiteit"},
+    {1764, "Uren per urensoort"},
+    {1765, "Productieve uren"},
+    {1766, "Indirecte uren"},
+    {1767, "Declarabele uren"},
+    {1768, "Niet declarabel"},
+    {1769, "Uurtarief"},
+    {1770, "Kostprijs"},
+    {1771, "Loonkosten"},
+    {1772, "Reistijd"},
+    {1773, "Reiskosten"},
+    {1774, "Kilometers"},
+    {1775, "Kilometervergoeding"},
+    {1776, "Woon-werkverkeer"},
+    {1777, "Vergoeding"},
+    {1778, "Vergoedingen"},
+    {1779, "Onkosten"},
+    {1780, "Onkostendeclaratie"},
+    {1781, "Consignatie"},
+    {1782, "Consignatie-uren"},
+    {1783, "Oproep"},
+    {1784, "Oproepen"},
+    {1785, "Bereikbaarheidsdienst"},
+    {1786, "Storingsdienst"},
+    {1787, "Werk op feestdag"},
+    {1788, "Werk op zondag"},
+    {1789, "Nachturen"},
+    {1790, "Avonduren"},
+    {1791, "Zaterdaguren"},
+    {1792, "Zondaguren"},
+    {1793, "Uren tegen normaal tarief"},
+    {1794, "Uren tegen verhoogd tarief"},
+    {1795, "Overuren boven"},
+    {1796, "Overuren vanaf"},
+    {1797, "Overuren per week"},
+    {1798, "Overuren per maand"},
+    {1799, "Goedgekeurde overuren"},
+
+    // Import, export, backup and data maintenance
+    {1800, "Import"},
+    {1801, "Export"},
+    {1802, "Importbestand"},
+    {1803, "Exportbestand"},
+    {1804, "Importformaat"},
+    {1805, "Exportformaat"},
+    {1806, "Importdefinitie"},
+    {1807, "Exportdefinitie"},
+    {1808, "Personen importeren"},
+    {1809, "Personen exporteren"},
+    {1810, "Boekingen importeren"},
+    {1811, "Boekingen exporteren"},
+    {1812, "Import gereed"},
+    {1813, "Export gereed"},
+    {1814, "%d records ge\xEFmporteerd."},
+    {1815, "%d records ge\xEBxporteerd."},
+    {1816, "%d records overgeslagen."},
+    {1817, "Fout in regel %d: %s"},
+    {1818, "Importlog"},
+    {1819, "Eerste regel bevat kolomnamen"},
+    {1820, "Veldscheiding"},
+    {1821, "Tekstscheiding"},
+    {1822, "Decimaalteken"},
+    {1823, "Datumnotatie"},
+    {1824, "Tijdnotatie"},
+    {1825, "Tekenset"},
+    {1826, "Vaste kolombreedte"},
+    {1827, "Gescheiden velden"},
+    {1828, "Tab"},
+    {1829, "Puntkomma"},
+    {1830, "Komma"},
+    {1831, "Spatie"},
+    {1832, "Koppelveld"},
+    {1833, "Bestaande records bijwerken"},
+    {1834, "Alleen nieuwe records toevoegen"},
+    {1835, "Records die niet in het bestand staan verwijderen"},
+    {1836, "Back-up"},
+    {1837, "Back-up &maken"},
+    {1838, "Back-up &terugzetten"},
+    {1839, "Back-up gereed"},
+    {1840, "Back-up mislukt"},
+    {1841, "Back-upmap"},
+    {1842, "Laatste back-up"},
+    {1843, "Automatische back-up"},
+    {1844, "Back-up wordt gemaakt..."},
+    {1845, "Het terugzetten van een back-up overschrijft alle huidige gegevens.\r\nWilt u doorgaan?"},
+    {1846, "Opschonen"},
+    {1847, "Gegevens opschonen"},
+    {1848, "Boekingen ouder dan"},
+    {1849, "Bewaartermijn"},
+    {1850, "Bewaartermijn boekingen (maanden)"},
+    {1851, "Bewaartermijn gebeurtenissen (maanden)"},
+    {1852, "Opschonen gereed: %d records verwijderd."},
+    {1853, "Archief"},
+    {1854, "Archiveren"},
+    {1855, " (gearchiveerd)"},
+    {1856, "Archief raadplegen"},
+    {1857, "Database comprimeren"},
+    {1858, "Database controleren"},
+    {1859, "Database herstellen"},
+    {1860, "Indexen opnieuw opbouwen"},
+    {1861, "Databasebestand"},
+    {1862, "Databaseserver"},
+    {1863, "Databasenaam"},
+    {1864, "Databasegebruiker"},
+    {1865, "Verbinding met de database mislukt."},
+    {1866, "Databaseverbinding testen"},
+    {1867, "Tabel"},
+    {1868, "Tabellen"},
+    {1869, "Tabelnaam"},
+    {1870, "Records"},
+    {1871, "Record"},
+    {1872, "Aantal records"},
+    {1873, "Synchronisatie"},
+    {1874, "Synchroniseren"},
+    {1875, "Synchronisatie met personeelssysteem"},
+    {1876, "Laatste synchronisatie"},
+    {1877, "Synchronisatie mislukt"},
+    {1878, "Koppeling salarisadministratie"},
+    {1879, "Koppeling personeelsadministratie"},
+    {1880, "Koppeling Active Directory"},
+    {1881, "LDAP-server"},
+    {1882, "Exportmap"},
+    {1883, "Importmap"},
+    {1884, "Bestand na import verplaatsen"},
+    {1885, "Bestand na import verwijderen"},
+    {1886, "Automatisch importeren"},
+    {1887, "Automatisch exporteren"},
+    {1888, "Interval"},
+    {1889, "Interval (minuten)"},
+    {1890, "Taakplanner"},
+    {1891, "Taak"},
+    {1892, "Taken"},
+    {1893, "Taak toevoegen"},
+    {1894, "Taak uitvoeren"},
+    {1895, "Volgende uitvoering"},
+    {1896, "Laatste uitvoering"},
+    {1897, "Taak mislukt: %s"},
+    {1898, "Taak voltooid"},
+    {1899, "Takenplanning"},
+
+    // Report selections, columns and time spans
+    {1900, "Rapportkolommen"},
+    {1901, "Beschikbare kolommen"},
+    {1902, "Gekozen kolommen"},
+    {1903, "Kolom toevoegen"},
+    {1904, "Kolom verwijderen"},
+    {1905, "Kolom omhoog"},
+    {1906, "Kolom omlaag"},
+    {1907, "Kolomvolgorde"},
+    {1908, "Breedte"},
+    {1909, "Hoogte"},
+    {1910, "Formaat"},
+    {1911, "Uitvoer"},
+    {1912, "Uitvoer naar scherm"},
+    {1913, "Uitvoer naar printer"},
+    {1914, "Uitvoer naar bestand"},
+    {1915, "Rapporttype"},
+    {1916, "Presentielijst"},
+    {1917, "Aanwezigheidsrapport"},
+    {1918, "Afwezigheidsrapport"},
+    {1919, "Toegangsrapport"},
+    {1920, "Boekingenrapport"},
+    {1921, "Urenrapport"},
+    {1922, "Saldorapport"},
+    {1923, "Verlofrapport"},
+    {1924, "Verzuimrapport"},
+    {1925, "Bezoekersrapport"},
+    {1926, "Alarmrapport"},
+    {1927, "Gebeurtenissenrapport"},
+    {1928, "Passenrapport"},
+    {1929, "Personenrapport"},
+    {1930, "Roosterrapport"},
+    {1931, "Parkeerrapport"},
+    {1932, "Betalingsrapport"},
+    {1933, "Kantinerapport"},
+    {1934, "Afwijkingenrapport"},
+    {1935, "Rapport per dag"},
+    {1936, "Rapport per week"},
+    {1937, "Rapport per maand"},
+    {1938, "Per persoon"},
+    {1939, "Per afdeling"},
+    {1940, "Per kostenplaats"},
+    {1941, "Per bedrijf"},
+    {1942, "Per deur"},
+    {1943, "Per lezer"},
+    {1944, "Per toegangsgroep"},
+    {1945, "Per dag"},
+    {1946, "Per week"},
+    {1947, "Per maand"},
+    {1948, "Per jaar"},
+    {1949, "Nieuwe pagina per persoon"},
+    {1950, "Nieuwe pagina per afdeling"},
+    {1951, "Lege regels onderdrukken"},
+    {1952, "Nulwaarden onderdrukken"},
+    {1953, "Totalen afdrukken"},
+    {1954, "Alleen totalen"},
+    {1955, "Details afdrukken"},
+    {1956, "Uren als decimaal getal"},
+    {1957, "Uren als uu:mm"},
+    {1958, "Weergave uren"},
+    {1959, "Decimaal"},
+    {1960, "Uren en minuten"},
+    {1961, "Afronden op twee decimalen"},
+    {1962, "Rapport vergelijken"},
+    {1963, "Vergelijkingsperiode"},
+    {1964, "Trend"},
+    {1965, "Gemiddelde"},
+    {1966, "Minimum"},
+    {1967, "Maximum"},
+    {1968, "Som"},
+    {1969, "Percentage"},
+    {1970, "Verschil"},
+    {1971, "Eerste boeking"},
+    {1972, "Laatste boeking van de dag"},
+    {1973, "Eerste in"},
+    {1974, "Laatste uit"},
+    {1975, "Tijd in"},
+    {1976, "Tijd uit"},
+    {1977, "Duur"},
+    {1978, "Totale duur"},
+    {1979, "Aanwezigheidsduur"},
+    {1980, "Afwezigheidsduur"},
+    {1981, "Tijd buiten"},
+    {1982, "Tijd binnen"},
+    {1983, "Tijd in gebied"},
+    {1984, "Aantal doorgangen"},
+    {1985, "Doorgang"},
+    {1986, "Doorgangen"},
+    {1987, "Richting"},
+    {1988, "Beide richtingen"},
+    {1989, "Alleen ingang"},
+    {1990, "Alleen uitgang"},
+    {1991, "Geweigerde doorgangen"},
+    {1992, "Toegestane doorgangen"},
+    {1993, "Route"},
+    {1994, "Routeoverzicht"},
+    {1995, "Looproute"},
+    {1996, "Verblijftijd"},
+    {1997, "Gemiddelde verblijftijd"},
+    {1998, "Langste verblijftijd"},
+    {1999, "Tussenliggende tijd"},
+
+    // Report designer: layout, sections and objects
+    {2000, "Rapportontwerp"},
+    {2001, "Rapportontwerper"},
+    {2002, "Ontwerp wijzigen"},
+    {2003, "Ontwerp opslaan"},
+    {2004, "Ontwerp opslaan als"},
+    {2005, "Ontwerp laden"},
+    {2006, "Standaardontwerp"},
+    {2007, "Standaardontwerp herstellen"},
+    {2008, "Sjabloon"},
+    {2009, "Sjablonen"},
+    {2010, "Sjabloon kiezen"},
+    {2011, "Nieuw sjabloon"},
+    {2012, "Sjabloonnaam"},
+    {2013, "Sectie"},
+    {2014, "Secties"},
+    {2015, "Rapportkop"},
+    {2016, "Rapportvoet"},
+    {2017, "Paginakop"},
+    {2018, "Paginavoet"},
+    {2019, "Groepskop"},
+    {2020, "Groepsvoet"},
+    {2021, "Detailsectie"},
+    {2022, "Sectie toevoegen"},
+    {2023, "Sectie verwijderen"},
+    {2024, "Sectiehoogte"},
+    {2025, "Object"},
+    {2026, "Objecten"},
+    {2027, "Tekstobject"},
+    {2028, "Veldobject"},
+    {2029, "Afbeelding"},
+    {2030, "Lijnobject"},
+    {2031, "Rechthoek"},
+    {2032, "Kader"},
+    {2033, "Kaderdikte"},
+    {2034, "Kaderkleur"},
+    {2035, "Geen kader"},
+    {2036, "Schaduw"},
+    {2037, "Transparant"},
+    {2038, "Positie"},
+    {2039, "Links (mm)"},
+    {2040, "Boven (mm)"},
+    {2041, "Breedte (mm)"},
+    {2042, "Hoogte (mm)"},
+    {2043, "Uitlijnen"},
+    {2044, "Links uitlijnen"},
+    {2045, "Rechts uitlijnen"},
+    {2046, "Boven uitlijnen"},
+    {2047, "Onder uitlijnen"},
+    {2048, "Centreren"},
+    {2049, "Zelfde breedte"},
+    {2050, "Zelfde hoogte"},
+    {2051, "Naar voorgrond"},
+    {2052, "Naar achtergrond"},
+    {2053, "Raster"},
+    {2054, "Raster tonen"},
+    {2055, "Uitlijnen op raster"},
+    {2056, "Rastergrootte"},
+    {2057, "Liniaal"},
+    {2058, "Eenheid"},
+    {2059, "Millimeter"},
+    {2060, "Inch"},
+    {2061, "Pixels"},
+    {2062, "Eigenschappen"},
+    {2063, "Eigenschap"},
+    {2064, "Gegevensbron"},
+    {2065, "Gegevensveld"},
+    {2066, "Expressie"},
+    {2067, "Expressie-editor"},
+    {2068, "Functie invoegen"},
+    {2069, "Veld invoegen"},
+    {2070, "Systeemveld"},
+    {2071, "Paginanummer"},
+    {2072, "Aantal pagina's"},
+    {2073, "Datum afdrukken"},
+    {2074, "Tijd afdrukken"},
+    {2075, "Rapportperiode"},
+    {2076, "Gebruikersnaam afdrukken"},
+    {2077, "Bedrijfsnaam"},
+    {2078, "Bedrijfslogo"},
+    {2079, "Adresgegevens bedrijf"},
+    {2080, "Tekst voor kopregel"},
+    {2081, "Tekst voor voetregel"},
+
+    // Report designer: formatting and page setup
+    {2082, "Opmaak"},
+    {2083, "Opmaak getal"},
+    {2084, "Opmaak datum"},
+    {2085, "Opmaak tijd"},
+    {2086, "Voorloopnullen"},
+    {2087, "Duizendtalscheiding"},
+    {2088, "Aantal decimalen"},
+    {2089, "Negatieve getallen in rood"},
+    {2090, "Negatief"},
+    {2091, "Positief"},
+    {2092, "Nul tonen als leeg"},
+    {2093, "Voorwaardelijke opmaak"},
+    {2094, "Markeren als"},
+    {2095, "Markeerkleur"},
+    {2096, "Afwisselende regelkleur"},
+    {2097, "Regelhoogte"},
+    {2098, "Automatische hoogte"},
+    {2099, "Tekstterugloop"},
+    {2100, "Afkappen"},
+    {2101, "Meerdere regels"},
+    {2102, "Kolommen per pagina"},
+    {2103, "Kolomafstand"},
+    {2104, "Kolommen naast elkaar"},
+    {2105, "Eerst naar beneden"},
+    {2106, "Eerst naar rechts"},
+    {2107, "Bovenmarge"},
+    {2108, "Ondermarge"},
+    {2109, "Linkermarge"},
+    {2110, "Rechtermarge"},
+    {2111, "Bindrand"},
+    {2112, "Dubbelzijdig afdrukken"},
+    {2113, "Lade"},
+    {2114, "Papierlade"},
+    {2115, "Automatische lade"},
+    {2116, "Handmatige invoer"},
+    {2117, "Afdrukkwaliteit"},
+    {2118, "Concept"},
+    {2119, "Zwart-wit"},
+    {2120, "In kleur"},
+    {2121, "Grijstinten"},
+    {2122, "Sorteren bij afdrukken"},
+    {2123, "Geen pagina-einde binnen groep"},
+    {2124, "Groep bij elkaar houden"},
+    {2125, "Kop herhalen op elke pagina"},
+    {2126, "Kop alleen op eerste pagina"},
+    {2127, "Voet alleen op laatste pagina"},
+    {2128, "Paginanummering opnieuw per groep"},
+    {2129, "Beginnen op nieuwe pagina"},
+    {2130, "Pagina-einde voor"},
+    {2131, "Pagina-einde na"},
+    {2132, "Lege pagina"},
+    {2133, "Watermerk"},
+    {2134, "Watermerktekst"},
+    {2135, "Vertrouwelijk"},
+    {2136, "Alleen voor intern gebruik"},
+    {2137, "Kopie"},
+    {2138, "Origineel"},
+    {2139, "Handtekening afdrukken"},
+    {2140, "Ruimte voor handtekening"},
+    {2141, "Paraaf"},
+    {2142, "Voor akkoord"},
+    {2143, "Datum en handtekening"},
+    {2144, "Handtekening medewerker"},
+    {2145, "Handtekening leidinggevende"},
+    {2146, "Barcode afdrukken"},
+    {2147, "Barcodetype"},
+    {2148, "Barcodehoogte"},
+    {2149, "Tekst onder barcode"},
+
+    // Pictures, documents and files
+    {2150, "Foto afdrukken"},
+    {2151, "Fotoformaat"},
+    {2152, "Foto bijsnijden"},
+    {2153, "Foto draaien"},
+    {2154, "Afbeelding laden"},
+    {2155, "Afbeelding verwijderen"},
+    {2156, "Afbeelding uitrekken"},
+    {2157, "Verhouding behouden"},
+    {2158, "Webcam"},
+    {2159, "Foto maken"},
+    {2160, "Geen webcam gevonden."},
+    {2161, "Scanner"},
+    {2162, "Document scannen"},
+    {2163, "Scannen"},
+    {2164, "Gescand document"},
+    {2165, "Bijlage"},
+    {2166, "Bijlagen"},
+    {2167, "Bijlage toevoegen"},
+    {2168, "Bijlage openen"},
+    {2169, "Bijlage verwijderen"},
+    {2170, "Bestandsnaam"},
+    {2171, "Bestandstype"},
+    {2172, "Bestandsgrootte"},
+    {2173, "Map"},
+    {2174, "Map kiezen"},
+    {2175, "Nieuwe map"},
+    {2176, "Het bestand bestaat al. Overschrijven?"},
+    {2177, "Het bestand is alleen-lezen."},
+    {2178, "Het bestand is in gebruik door een ander programma."},
+    {2179, "Bestand opslaan"},
+    {2180, "Bestand openen"},
+    {2181, "Alle bestanden"},
+    {2182, "Tekstbestanden"},
+    {2183, "Afbeeldingen"},
+    {2184, "Rapportbestanden"},
+    {2185, "Recent gebruikt"},
+    {2186, "Favorieten"},
+    {2187, "Toevoegen aan favorieten"},
+    {2188, "Verwijderen uit favorieten"},
+
+    // Report management and parameters
+    {2189, "Rapportgroep"},
+    {2190, "Rapportgroepen"},
+    {2191, "Rapport verplaatsen naar groep"},
+    {2192, "Rapport kopi\xEBren"},
+    {2193, "Rapport hernoemen"},
+    {2194, "Rapport verwijderen"},
+    {2195, "Wilt u rapport %s verwijderen?"},
+    {2196, "Rapport %s bestaat al."},
+    {2197, "Rapport beschikbaar voor"},
+    {2198, "Alle gebruikers"},
+    {2199, "Alleen voor mij"},
+    {2200, "Gebruikersgroep kiezen"},
+    {2201, "Parameters"},
+    {2202, "Parameter"},
+    {2203, "Parameter vragen bij starten"},
+    {2204, "Parameternaam"},
+    {2205, "Vraagtekst"},
+    {2206, "Standaardperiode"},
+    {2207, "Vorige dag"},
+    {2208, "Laatste zeven dagen"},
+    {2209, "Laatste dertig dagen"},
+    {2210, "Afgelopen kwartaal"},
+    {2211, "Afgelopen jaar"},
+    {2212, "Vrije periode"},
+    {2213, "Voorbeeld"},
+    {2214, "Voorbeeldgegevens"},
+    {2215, "Voorbeeld vernieuwen"},
+    {2216, "Rapport testen"},
+    {2217, "Fouten in rapport"},
+    {2218, "Het rapport bevat fouten, zie het logbestand."},
+    {2219, "Het rapportontwerp is gewijzigd.\r\nWilt u de wijzigingen opslaan voordat u het venster sluit?"},
+    {2220, "Sneltoetsen"},
+    {2221, "Sneltoets"},
+    {2222, "Deze sneltoets is al in gebruik."},
+    {2223, "Inzoomen op rapport"},
+    {2224, "Rapport op volledig scherm"},
+    {2225, "Volledig scherm"},
+    {2226, "&Venster"},
+    {2227, "Vensters"},
+    {2228, "&Naast elkaar"},
+    {2229, "&Onder elkaar"},
+    {2230, "&Trapsgewijs"},
+    {2231, "&Alle vensters sluiten"},
+    {2232, "Kolombreedte automatisch"},
+    {2233, "Nieuwe pagina bij afdrukken na wijziging in eerste kolom"},
+
+    // Organisation: departments, cost centres and parking groups
+    {4001, "Deler afdeling"},
+    {4002, "Deler kostenplaats"},
+    {4003, "Afdelingscode"},
+    {4004, "Afdelingsnaam"},
+    {4005, "Hoofdafdeling"},
+    {4006, "Subafdeling"},
+    {4007, "Afdeling toevoegen"},
+    {4008, "Afdeling wijzigen"},
+    {4009, "Afdeling verwijderen"},
+    {4010, "Deze afdeling bestaat al."},
+    {4011,
+     "De afdeling is in gebruik en kan niet worden verwijderd.\r\nVerplaats eerst de personen naar een "
+     "andere afdeling."},
+    {4012, "Afdelingsmanager"},
+    {4013, "Kostenplaatscode"},
+    {4014, "Kostenplaats toevoegen"},
+    {4015, "Deze kostenplaats bestaat al."},
+    {4016, "Parkeer groep"},
+    {4017, "Parkeer groepen"},
+    {4018, "Persoon bestaat al in parkeer groep %s"},
+    {4019, "Persoon toevoegen aan parkeer groep"},
+    {4020, "Persoon verwijderen uit parkeer groep"},
+    {4021, "Personen in parkeer groep"},
+    {4022, "Parkeer groep is vol, persoon %s is niet toegevoegd."},
+    {4023, "Capaciteit parkeer groep"},
+    {4024, "Overboeking toestaan"},
+    {4025, "Overboeking"},
+    {4026, "Aantal overboekingen"},
+    {4027, "Deler"},
+    {4028, "Delers"},
+    {4029, "Verdeelsleutel"},
+    {4030, "Verdeling"},
+    {4031, "Verdeling van kosten"},
+    {4032, "Verdeling over afdelingen"},
+    {4033, "Percentage verdeling"},
+    {4034, "De verdeling moet samen honderd procent zijn."},
+    {4035, "Organisatie"},
+    {4036, "Organisatiestructuur"},
+    {4037, "Organogram"},
+    {4038, "Niveau"},
+    {4039, "Niveaus"},
+    {4040, "Bovenliggend niveau"},
+    {4041, "Onderliggende niveaus"},
+
+    // Sites, buildings, rooms and lockers
+    {4042, "Vestiging"},
+    {4043, "Vestigingen"},
+    {4044, "Vestigingsnaam"},
+    {4045, "Vestigingscode"},
+    {4046, "Regio"},
+    {4047, "Gebouw"},
+    {4048, "Gebouwen"},
+    {4049, "Deze vestiging bevat nog gebouwen.\r\nVerwijder eerst de gebouwen van deze vestiging."},
+    {4050, "Ruimte"},
+    {4051, "Ruimtes"},
+    {4052, "Ruimtenummer"},
+    {4053, "Vergaderruimte"},
+    {4054, "Vergaderruimtes"},
+    {4055, "Ruimte reserveren"},
+    {4056, "Ruimtereservering"},
+    {4057, "Deze ruimte is al gereserveerd."},
+    {4058, "Capaciteit"},
+    {4059, "Bezetting ruimte"},
+    {4060, "Werkplek"},
+    {4061, "Werkplekken"},
+    {4062, "Flexplek"},
+    {4063, "Werkplek reserveren"},
+    {4064, "Werkplekreservering"},
+    {4065, "Kluisje"},
+    {4066, "Kluisjes"},
+    {4067, "Kluisnummer"},
+    {4068, "Kluisje toewijzen"},
+    {4069, "Kluisje vrijgeven"},
+    {4070, "Kluisje geopend"},
+    {4071, "Kluisbeheer"},
+    {4072, "Kluiswand"},
+    {4073, "Vrije kluisjes"},
+    {4074, "Kluisje bezet"},
+
+    // Loaned equipment and company data
+    {4075, "Inleveren"},
+    {4076, "Uitlenen"},
+    {4077, "Uitgeleend"},
+    {4078, "Uitgeleend aan "},
+    {4079, "Retour"},
+    {4080, "Retourdatum"},
+    {4081, "Uitleenregistratie"},
+    {4082, "Middelen"},
+    {4083, "Middel"},
+    {4084, "Bedrijfsmiddelen"},
+    {4085, "Laptop"},
+    {4086, "Mobiele telefoon"},
+    {4087, "Gereedschap"},
+    {4088, "Serienummer"},
+    {4089, "Inventarisnummer"},
+    {4090, "Uitgifte bedrijfsmiddelen"},
+    {4091, "Bedrijfsmiddel niet ingeleverd"},
+    {4092, "Checklist uit dienst"},
+    {4093, "Checklist in dienst"},
+    {4094, "Alle middelen ingeleverd"},
+    {4095, "Nog in te leveren"},
+    {4096, "Contactpersoon"},
+    {4097, "Contactpersonen"},
+    {4098, "Bedrijfsgegevens"},
+    {4099, "KvK-nummer"},
+
+    // Messages and questions
+    {4100, "Wilt u doorgaan?"},
+    {4101, "De gegevens zijn gewijzigd. Wilt u ze opslaan?"},
+    {4102, "De gegevens zijn opgeslagen."},
+    {4103, "De gegevens konden niet worden opgeslagen."},
+    {4104, "Er is een fout opgetreden: %s"},
+    {4105, "Onbekende fout"},
+    {4106, "Onbekende fout (%d)"},
+    {4107, "De actie is geannuleerd."},
+    {4108, "De actie is voltooid."},
+    {4109, "Er is geen selectie gemaakt."},
+    {4110, "Selecteer eerst een persoon."},
+    {4111, "Selecteer eerst een deur."},
+    {4112, "Selecteer eerst een rapport."},
+    {4113, "Selecteer een periode."},
+    {4114, "Selecteer ten minste \xE9\xE9n afdeling."},
+    {4115, "Vul een naam in."},
+    {4116, "Vul een geldige datum in."},
+    {4117, "Vul een geldig tijdstip in."},
+    {4118, "Vul een geldig getal in."},
+    {4119, "Het veld %s is verplicht."},
+    {4120, "Het veld %s bevat een ongeldige waarde."},
+    {4121, "De waarde %s komt al voor."},
+    {4122, "Maximaal %d tekens."},
+    {4123, "Minimaal %d tekens."},
+    {4124, "Deze functie is niet beschikbaar in uw licentie."},
+    {4125, "Licentie verlopen"},
+    {4126, "Het maximum aantal personen in uw licentie is bereikt."},
+    {4127, "Het maximum aantal lezers in uw licentie is bereikt."},
+    {4128, "Uw licentie verloopt over %d dagen."},
+    {4129, "Neem contact op met uw leverancier."},
+    {4130, "Neem contact op met de systeembeheerder."},
+    {4131, "Het programma moet opnieuw worden gestart."},
+    {4132, "Er is een nieuwe versie beschikbaar."},
+    {4133, "Nieuwe versie installeren"},
+    {4134, "De database heeft een oudere versie."},
+    {4135, "De database heeft een nieuwere versie dan het programma."},
+    {4136, "Database bijwerken naar versie %s"},
+    {4137, "Maak eerst een back-up van de database."},
+    {4138, "Er zijn nog gebruikers aangemeld."},
+    {4139, "Alle gebruikers moeten zich afmelden."},
+    {4140, "Het systeem wordt over %d minuten afgesloten."},
+    {4141, "Onderhoud"},
+    {4142, "Onderhoudsmodus"},
+    {4143, "Systeem in onderhoud"},
+    {4144, ""},
+    {4145, "Bezig met verwerken van %s..."},
+    {4146, "Nog %d seconden"},
+    {4147, "Geschatte resterende tijd"},
+    {4148, "Voortgang"},
+    {4149, "Onderbreken"},
+    {4150, "Wilt u de verwerking onderbreken?"},
+    {4151, "De verwerking is door de gebruiker onderbroken."},
+    {4152, "De verwerking is met fouten be\xEBindigd."},
+    {4153, "Zie het logbestand voor details."},
+    {4154, "Logbestand openen"},
+    {4155, "Geen fouten gevonden."},
+    {4156, "%d fouten gevonden."},
+    {4157, "%d waarschuwingen."},
+    {4158, "Controle gereed."},
+
+    // Data checks and repair
+    {4159, "Controle"},
+    {4160, "Controleren"},
+    {4161, "Gegevens controleren"},
+    {4162, "Integriteit controleren"},
+    {4163, "Ontbrekende koppelingen"},
+    {4164, "Verweesde records"},
+    {4165, "Dubbele records"},
+    {4166, "Dubbele pasnummers"},
+    {4167, "Dubbele personeelsnummers"},
+    {4168, "Dubbele kentekens"},
+    {4169, "Herstellen"},
+    {4170, "Automatisch herstellen"},
+    {4171, "Handmatig herstellen"},
+    {4172, "Hersteld"},
+    {4173, "Niet hersteld"},
+    {4174, "&Overslaan"},
+    {4175, "Alles o&verslaan"},
+    {4176, "Ja, &alles"},
+    {4177, "Nee, &niets"},
+    {4178, "Niet meer vragen"},
+    {4179, "Deze melding niet meer tonen"},
+    {4180, "Meldingen"},
+    {4181, "Melding"},
+    {4182, "Nieuwe melding"},
+    {4183, "Melding gelezen"},
+    {4184, "Ongelezen meldingen"},
+
+    // Warnings with several lines
+    {4185,
+     "Deze persoon heeft nog passen in gebruik.\r\nDe passen worden geblokkeerd en ontkoppeld.\r\nWilt u doorgaan?"},
+    {4186,
+     "De pas is geblokkeerd.\r\nDe blokkering wordt pas actief nadat de gegevens naar de controllers zijn "
+     "verstuurd."},
+    {4187,
+     "Let op: het wijzigen van dit tijdschema heeft direct gevolgen voor alle toegangsgroepen die ervan "
+     "gebruikmaken.\r\nControleer daarna de toegangsrechten van de betrokken personen.\r\nWilt u de "
+     "wijziging nu doorvoeren?"},
+    {4188,
+     "Het rooster wordt met terugwerkende kracht gewijzigd.\r\nAlle verwerkte dagen vanaf deze datum "
+     "worden opnieuw berekend."},
+    {4189, "Er zijn boekingen in een afgesloten periode.\r\nDeze boekingen worden niet gewijzigd."},
+    {4190, "Een periode heropenen is alleen toegestaan voor beheerders."},
+    {4191,
+     "De controller heeft nog niet verzonden gegevens.\r\nBij initialiseren gaan deze gegevens "
+     "verloren.\r\nWilt u toch initialiseren?"},
+    {4192, "Initialiseren"},
+    {4193, "Initialiseren mislukt."},
+    {4194, "Initialiseren gereed."},
+    {4195, "Fabrieksinstellingen"},
+    {4196, "Fabrieksinstellingen herstellen"},
+    {4197, "Alle instellingen worden teruggezet."},
+    {4198, "Standaardinstellingen laden"},
+    {4199, "Instellingen exporteren"},
+
+    // Access groups, door modes and emergencies
+    {4200, "Toegangsgroep kopi\xEBren"},
+    {4201, "Naam toegangsgroep"},
+    {4202, "Nummer toegangsgroep"},
+    {4203, "Deuren in toegangsgroep"},
+    {4204, "Personen in toegangsgroep"},
+    {4205, "Deur toevoegen aan toegangsgroep"},
+    {4206, "Deur verwijderen uit toegangsgroep"},
+    {4207, "Toegangsgroep per persoon"},
+    {4208, "Toegangsgroep per pas"},
+    {4209, "Standaard toegangsgroep"},
+    {4210, "Tijdelijke toegangsgroep"},
+    {4211, "Tijdelijke toegang"},
+    {4212, "Tijdelijke toegang tot"},
+    {4213, "Toegang intrekken"},
+    {4214, "Toegang verlenen"},
+    {4215, "Toegang aanvragen"},
+    {4216, "Toegangsaanvraag"},
+    {4217, "Toegangsaanvragen"},
+    {4218, "Toegang goedkeuren"},
+    {4219, "Toegang afwijzen"},
+    {4220, "Eigenaar deur"},
+    {4221, "Eigenaar toegangsgroep"},
+    {4222, "Goedkeuring vereist"},
+    {4223, "Goedkeurder"},
+    {4224, "Goedkeurders"},
+    {4225, "Toegangsmatrix"},
+    {4226, "Wie heeft toegang tot"},
+    {4227, "Waar heeft toegang"},
+    {4228, "Toegang per deur"},
+    {4229, "Toegang per persoon"},
+    {4230, "Deurmodus"},
+    {4231, "Deurmodi"},
+    {4232, "Normaal bedrijf"},
+    {4233, "Vrije doorgang"},
+    {4234, "Alleen pas"},
+    {4235, "Pas en pincode"},
+    {4236, "Pas of pincode"},
+    {4237, "Alleen pincode"},
+    {4238, "Vier-ogenprincipe"},
+    {4239, "Tweede pas vereist"},
+    {4240, "Begeleider vereist"},
+    {4241, "Begeleide toegang"},
+    {4242, "Eerste persoon binnen"},
+    {4243, "Eerste-persoonregel"},
+    {4244, "Deur gaat pas open na de eerste geldige pas"},
+    {4245, "Kantoortijdenmodus"},
+    {4246, "Automatisch openen volgens tijdschema"},
+    {4247, "Automatisch sluiten volgens tijdschema"},
+    {4248, "Deurmodus volgens tijdschema"},
+    {4249, "Deurmodus wijzigen"},
+    {4250, "Deurmodus tijdelijk wijzigen"},
+    {4251, "Terug naar tijdschema"},
+    {4252, "Lockdown"},
+    {4253, "Lockdown activeren"},
+    {4254, "Lockdown opheffen"},
+    {4255, "Lockdown actief"},
+    {4256, "Alle deuren vergrendeld"},
+    {4257, "Noodsituatie"},
+    {4258, "Noodprocedure"},
+    {4259, "Verzamelplaats"},
+    {4260, "Verzamelplaatsen"},
+    {4261, "Verzamellijst"},
+    {4262, "Geteld op verzamelplaats"},
+    {4263, "Niet geteld"},
+    {4264, "Vermist"},
+    {4265, "Veilig"},
+    {4266, "Telling"},
+    {4267, "Telling starten"},
+    {4268, "Telling be\xEBindigen"},
+    {4269, "Aantal personen binnen"},
+    {4270, "Maximaal aantal personen binnen"},
+    {4271, "Maximum bereikt"},
+    {4272, "Zonebezetting"},
+    {4273, "Zonetelling"},
+    {4274, "Zone vol"},
+    {4275, "Bezetting per zone"},
+    {4276, "Personen in zone"},
+    {4277, "Zone resetten"},
+    {4278, "Binnen"},
+    {4279, "Buiten"},
+    {4280, "Onbekende locatie"},
+    {4281, "Laatst gezien"},
+    {4282, "Laatst gezien bij "},
+    {4283, "Volgen"},
+    {4284, "Persoon volgen"},
+    {4285, "Pas volgen"},
+    {4286, "Volglijst"},
+    {4287, "Melding bij gebruik pas"},
+    {4288, "Speciale pas"},
+    {4289, "Meestersleutel"},
+    {4290, "Pas voor noodgevallen"},
+    {4291, "Hulpdiensten"},
+    {4292, "Brandweerpas"},
+    {4293, "Schoonmaak"},
+    {4294, "Schoonmaakdienst"},
+    {4295, "Onderhoudsmonteur"},
+    {4296, "Servicepas"},
+    {4297, "Testpas"},
+    {4298, "Testmodus"},
+    {4299, "Testmodus actief"},
+
+    // Lifts, offline locks, encoding and biometrics
+    {4300, "Liftgroep"},
+    {4301, "Liftgroepen"},
+    {4302, "Liftkooi"},
+    {4303, "Liftknop"},
+    {4304, "Verdieping vrijgeven"},
+    {4305, "Verdiepingen vrijgeven"},
+    {4306, "Toegang tot verdieping"},
+    {4307, "Standaardverdieping"},
+    {4308, "Begane grond"},
+    {4309, "Kelder"},
+    {4310, "Verdiepingnummer"},
+    {4311, "Verdiepingnaam"},
+    {4312, "Draadloos slot"},
+    {4313, "Draadloze sloten"},
+    {4314, "Offline slot"},
+    {4315, "Offline sloten"},
+    {4316, "Online slot"},
+    {4317, "Cilinder"},
+    {4318, "Cilinders"},
+    {4319, "Elektronische cilinder"},
+    {4320, "Deurbeslag"},
+    {4321, "Batterij"},
+    {4322, "Batterijstatus"},
+    {4323, "Batterij bijna leeg"},
+    {4324, "Batterij vervangen"},
+    {4325, "Signaalsterkte"},
+    {4326, "Hub"},
+    {4327, "Hubs"},
+    {4328, "Radiobereik"},
+    {4329, "Geen radioverbinding"},
+    {4330, "Programmeerapparaat"},
+    {4331, "Slot programmeren"},
+    {4332, "Programmeren"},
+    {4333, "Programmeren gereed"},
+    {4334, "Programmeren mislukt"},
+    {4335, "Slot uitlezen"},
+    {4336, "Uitlezen"},
+    {4337, "Auditspoor slot"},
+    {4338, "Updatepunt"},
+    {4339, "Updatepunten"},
+    {4340, "Pas bijwerken bij updatepunt"},
+    {4341, "Pas moet worden bijgewerkt"},
+    {4342, "Geldigheid op pas"},
+    {4343, "Geldigheid verlengen"},
+    {4344, "Dagelijks verlengen"},
+    {4345, "Rechten op pas schrijven"},
+    {4346, "Pas beschrijven"},
+    {4347, "Pas beschreven"},
+    {4348, "De pas kan niet worden beschreven."},
+    {4349, "Pas formatteren"},
+    {4350, "Pasencoder"},
+    {4351, "Encoder"},
+    {4352, "Geen encoder gevonden."},
+    {4353, "Sector"},
+    {4354, "Sleutel A"},
+    {4355, "Sleutel B"},
+    {4356, "Applicatiesleutel"},
+    {4357, "Leesfout"},
+    {4358, "Schrijffout"},
+    {4359, "Pas verwijderd voor het einde van het schrijven."},
+    {4360, "Pas te snel weggenomen."},
+    {4361, "Houd de pas stil voor de lezer."},
+    {4362, "Biometrie"},
+    {4363, "Vingerafdruk"},
+    {4364, "Vingerafdrukken"},
+    {4365, "Vingerafdruk registreren"},
+    {4366, "Vingerafdruk verwijderen"},
+    {4367, "Vingerafdruk niet herkend"},
+    {4368, "Leg uw vinger op de lezer."},
+    {4369, "Plaats uw vinger opnieuw."},
+    {4370, "Registratie geslaagd."},
+    {4371, "Registratie mislukt."},
+    {4372, "Kwaliteit"},
+    {4373, "Kwaliteit onvoldoende"},
+    {4374, "Gezichtsherkenning"},
+    {4375, "Gezicht"},
+    {4376, "Gezicht niet herkend"},
+    {4377, "Handpalm"},
+    {4378, "Iris"},
+    {4379, "Sjabloon opslaan op pas"},
+    {4380, "Sjabloon opslaan in lezer"},
+    {4381, "Biometrische gegevens"},
+    {4382, "Toestemming biometrie"},
+    {4383, "Toestemming gegeven op"},
+
+    // Privacy
+    {4384, "Privacy"},
+    {4385, "Privacy-instellingen"},
+    {4386, "Persoonsgegevens anonimiseren"},
+    {4387, "Anonimiseren"},
+    {4388, " (geanonimiseerd)"},
+    {4389, "Gegevens anonimiseren na"},
+    {4390, "Inzageverzoek"},
+    {4391, "Gegevens van persoon exporteren"},
+    {4392, "Verwijderverzoek"},
+    {4393, "Alle gegevens van deze persoon verwijderen"},
+    {4394, "Bewaartermijn persoonsgegevens"},
+    {4395, "Verwerkingsregister"},
+    {4396, "Foto's niet tonen"},
+    {4397, "Namen niet tonen"},
+    {4398, "Pasnummers maskeren"},
+    {4399, "Gemaskeerd"},
+
+    // Time-registration terminals and their display texts
+    {4400, "Terminaltekst"},
+    {4401, "Terminalteksten"},
+    {4402, "Displaytekst"},
+    {4403, "Displayteksten"},
+    {4404, "Welkomsttekst"},
+    {4405, "Ruststand"},
+    {4406, "Tekst in ruststand"},
+    {4407, "Functietoets"},
+    {4408, "Functietoetsen"},
+    {4409, "Functietoets %d"},
+    {4410, "Toets"},
+    {4411, "Toetsen"},
+    {4412, "Toetsenbord"},
+    {4413, "Numeriek toetsenbord"},
+    {4414, "Invoer"},
+    {4415, "Invoer via toetsenbord"},
+    {4416, "Invoercode"},
+    {4417, "Voer code in"},
+    {4418, "Voer pincode in"},
+    {4419, "Voer projectnummer in"},
+    {4420, "Voer afwezigheidscode in"},
+    {4421, "Kies functie"},
+    {4422, "Boeking geaccepteerd"},
+    {4423, "Boeking geweigerd"},
+    {4424, "Al ingeklokt"},
+    {4425, "Al uitgeklokt"},
+    {4426, "Goedemorgen "},
+    {4427, "Goedemiddag "},
+    {4428, "Goedenavond "},
+    {4429, "Prettige avond"},
+    {4430, "Fijn weekend"},
+    {4431, "Uw saldo is "},
+    {4432, "Uw verlofsaldo is "},
+    {4433, "Saldo opvragen"},
+    {4434, "Verlofsaldo opvragen"},
+    {4435, "Informatie opvragen"},
+    {4436, "Laatste boekingen opvragen"},
+    {4437, "Pauze in"},
+    {4438, "Pauze uit"},
+    {4439, "Dienstreis in"},
+    {4440, "Dienstreis uit"},
+    {4441, "Dokter in"},
+    {4442, "Dokter uit"},
+    {4443, "Project wisselen"},
+    {4444, "Activiteit wisselen"},
+    {4445, "Terminalgroep"},
+    {4446, "Terminalgroepen"},
+    {4447, "Terminalinstellingen"},
+    {4448, "Terminalprofiel"},
+    {4449, "Helderheid"},
+    {4450, "Contrast"},
+    {4451, "Volume"},
+    {4452, "Zoemer"},
+    {4453, "Zoemer aan"},
+    {4454, "Zoemer uit"},
+    {4455, "Led"},
+    {4456, "Groene led"},
+    {4457, "Rode led"},
+    {4458, "Tijdsweergave"},
+    {4459, "24-uursnotatie"},
+    {4460, "12-uursnotatie"},
+    {4461, "Datumweergave"},
+    {4462, "Taal terminal"},
+    {4463, "Logo terminal"},
+    {4464, "Schermbeveiliging"},
+    {4465, "Achtergrondverlichting"},
+    {4466, "Verlichting uit na "},
+    {4467, "Offline boeken toegestaan"},
+    {4468, "Offline boekingen"},
+    {4469, "Maximaal aantal offline boekingen"},
+    {4470, "Geheugen vol, boeken niet mogelijk"},
+    {4471, "Klok loopt niet gelijk"},
+    {4472, "Tijdsverschil"},
+    {4473, "Tijdsverschil met server: %d seconden"},
+    {4474, "Webterminal"},
+    {4475, "Webklok"},
+    {4476, "Mobiel inklokken"},
+    {4477, "App"},
+    {4478, "Locatiebepaling"},
+    {4479, "Geofence"},
+    {4480, "Buiten toegestaan gebied"},
+    {4481, "Locatie van boeking"},
+    {4482, "Boeken via app toegestaan"},
+    {4483, "Boeken via web toegestaan"},
+    {4484, "Boekingsbron"},
+    {4485, "Terminalboeking"},
+    {4486, "Webboeking"},
+    {4487, "Appboeking"},
+    {4488, "Telefoonboeking"},
+    {4489, "Ingevoerd door "},
+    {4490, "Invoerdatum"},
+    {4491, "Oorspronkelijke boeking"},
+    {4492, "Gewijzigde boeking"},
+    {4493, "Verwijderde boeking"},
+    {4494, "Verwijderde boekingen tonen"},
+    {4495, "Boeking herstellen"},
+    {4496, "Boekingstijd"},
+    {4497, "Boekingsdatum"},
+    {4498, "Boekingstype"},
+    {4499, "Boekingstypes"},
+
+    // Visitor kiosk, appointments and visitor badges
+    {4500, "Instellingen bezoekersregistratie"},
+    {4501, "Bezoekerskiosk"},
+    {4502, "Kioskmodus"},
+    {4503, "Kiosk afsluiten"},
+    {4504, "Tik op het scherm om te beginnen"},
+    {4505, "Bent u hier voor een afspraak?"},
+    {4506, "Met wie heeft u een afspraak?"},
+    {4507, "Voer uw naam in"},
+    {4508, "Voer uw bedrijfsnaam in"},
+    {4509, "Voer uw kenteken in"},
+    {4510, "Voer uw telefoonnummer in"},
+    {4511, "Lees de huisregels en bevestig"},
+    {4512, "Ik ga akkoord met de huisregels"},
+    {4513, "Uw gastheer is op de hoogte gebracht."},
+    {4514, "Neem plaats in de wachtruimte."},
+    {4515, "Uw bezoekerspas wordt afgedrukt."},
+    {4516, "Lever uw pas in bij vertrek."},
+    {4517, "Bedankt voor uw bezoek."},
+    {4518, "Scan uw QR-code"},
+    {4519, "QR-code niet geldig"},
+    {4520, "QR-code verlopen"},
+    {4521, "QR-code al gebruikt"},
+    {4522, "Uitnodiging niet gevonden"},
+    {4523, "Afspraak"},
+    {4524, "Afspraken"},
+    {4525, "Afspraak maken"},
+    {4526, "Afspraak wijzigen"},
+    {4527, "Afspraak annuleren"},
+    {4528, "Afspraakdatum"},
+    {4529, "Afspraaktijd"},
+    {4530, "Afspraak met"},
+    {4531, "Terugkerende afspraak"},
+    {4532, "Herhaling"},
+    {4533, "Herhalen tot"},
+    {4534, "Elke dag"},
+    {4535, "Elke week"},
+    {4536, "Elke maand"},
+    {4537, "Deelnemers"},
+    {4538, "Deelnemer"},
+    {4539, "Deelnemer toevoegen"},
+    {4540, "Externe deelnemers"},
+    {4541, "Lunch"},
+    {4542, "Lunch bestellen"},
+    {4543, "Catering"},
+    {4544, "Cateringbestelling"},
+    {4545, "Parkeerplaats reserveren voor bezoeker"},
+    {4546, "Bezoeker komt met de auto"},
+    {4547, "Badge-ontwerp"},
+    {4548, "Badge"},
+    {4549, "Badges"},
+    {4550, "Badgeprinter"},
+    {4551, "Badge afdrukken"},
+    {4552, "Badge opnieuw afdrukken"},
+    {4553, "Badgetekst"},
+    {4554, "Badgekleur"},
+    {4555, "Badge per bezoekerstype"},
+    {4556, "Bezoekerstype"},
+    {4557, "Bezoekerstypes"},
+    {4558, "Zakelijk bezoek"},
+    {4559,
+     "Priv\xE9"
+     "bezoek"},
+    {4560, "Sollicitant"},
+    {4561, "Monteur"},
+    {4562, "Schoonmaker"},
+    {4563, "Chauffeur"},
+    {4564, "Overige"},
+    {4565, "Begeleiding verplicht"},
+    {4566, "Bezoeker mag zelfstandig rondlopen"},
+    {4567, "Toegangsgroep bezoeker"},
+    {4568, "Standaard toegangsgroep bezoekers"},
+    {4569, "Geldigheid bezoekerspas"},
+    {4570, "Bezoekerspas vervalt om"},
+    {4571, "Bezoekerspas automatisch blokkeren bij afmelden"},
+    {4572, "Niet afgemelde bezoekers"},
+    {4573, "Bezoekers automatisch afmelden om"},
+    {4574, "Bezoeker nog aanwezig na sluitingstijd"},
+    {4575, "Sluitingstijd"},
+    {4576, "Openingstijden"},
+    {4577, "Openingstijden receptie"},
+    {4578, "Receptie gesloten"},
+    {4579, "Bel voor assistentie"},
+    {4580, "Intercom receptie"},
+    {4581, "Foto bezoeker"},
+    {4582, "Foto van legitimatie"},
+    {4583, "Legitimatie scannen"},
+    {4584, "Legitimatie verloopt binnen bezoekperiode"},
+    {4585, "Legitimatie verlopen"},
+    {4586, "Leeftijd"},
+    {4587, "Minderjarig"},
+    {4588, "Gegevens bezoeker"},
+    {4589, "Gegevens gastheer"},
+    {4590, "Bezoekerskaart"},
+    {4591, "Bezoekerskaarten"},
+    {4592, "Aantal bezoekerspassen"},
+    {4593, "Bezoekerspassen in omloop"},
+    {4594, "Bezoekerspassen niet ingeleverd"},
+    {4595, "Borg bezoekerspas"},
+    {4596, "Borg terugbetalen"},
+    {4597, "Borg ingehouden"},
+    {4598, "Bezoeker verlaat het terrein"},
+    {4599, "Bezoeker op het terrein"},
+
+    // Notifications, e-mail and messages
+    {4600, "Notificatie"},
+    {4601, "Notificaties"},
+    {4602, "Notificatie-instellingen"},
+    {4603, "E-mailinstellingen"},
+    {4604, "SMTP-server"},
+    {4605, "SMTP-poort"},
+    {4606, "Afzender"},
+    {4607, "Afzenderadres"},
+    {4608, "Ontvangeradres"},
+    {4609, "Onderwerp"},
+    {4610, "Berichttekst"},
+    {4611, "&Testbericht versturen"},
+    {4612, "Het testbericht is verstuurd."},
+    {4613, "De e-mail kon niet worden verstuurd: %s"},
+    {4614, "Authenticatie vereist"},
+    {4615, "SSL/TLS gebruiken"},
+    {4616, "Kopie aan"},
+    {4617, "Blinde kopie aan"},
+    {4618, "Antwoordadres"},
+    {4619, "E-mailsjabloon"},
+    {4620, "E-mailsjablonen"},
+    {4621, "Sjabloon bewerken"},
+    {4622, "Variabelen"},
+    {4623, "Variabele invoegen"},
+    {4624, "Naam van de persoon"},
+    {4625, "Naam van de bezoeker"},
+    {4626, "Naam van de gastheer"},
+    {4627, "Datum van het bezoek"},
+    {4628, "Notificatie bij aankomst bezoeker"},
+    {4629, "Notificatie bij verlofaanvraag"},
+    {4630, "Notificatie bij goedkeuring"},
+    {4631, "Notificatie bij alarm"},
+    {4632, "Notificatie bij te laat komen"},
+    {4633, "Notificatie bij ontbrekende boeking"},
+    {4634, "Notificatie bij verlopen pas"},
+    {4635, "Notificatie bij verlopen licentie"},
+    {4636, "Dagelijkse samenvatting"},
+    {4637, "Wekelijkse samenvatting"},
+    {4638, "Samenvatting versturen om"},
+    {4639, "Pushbericht"},
+    {4640, "Pushberichten"},
+    {4641, "Pop-upmelding"},
+    {4642, "Melding op scherm"},
+    {4643, "Melding in taakbalk"},
+    {4644, "Geluid bij melding"},
+    {4645, "Melding sluiten na"},
+    {4646, "Melding blijft staan tot bevestiging"},
+    {4647, "Berichten van vandaag"},
+    {4648, "Alle berichten"},
+    {4649, "Gelezen"},
+    {4650, "Ongelezen"},
+    {4651, "Markeren als gelezen"},
+    {4652, "Markeren als ongelezen"},
+    {4653, "Alles als gelezen markeren"},
+    {4654, "Bericht verwijderen"},
+    {4655, "Prioriteit"},
+    {4656, "Urgent"},
+    {4657, "Postvak"},
+    {4658, "Postvak IN"},
+    {4659, "Verzonden berichten"},
+    {4660, "Bericht aan persoon"},
+    {4661, "Bericht aan afdeling"},
+    {4662, "Bericht aan iedereen"},
+    {4663, "Bericht tonen op terminal"},
+    {4664, "Persoonlijk bericht"},
+    {4665, "Persoonlijk bericht op terminal"},
+    {4666, "Bericht tonen tot"},
+    {4667, "Bericht eenmalig tonen"},
+    {4668, "Bericht tonen bij inklokken"},
+    {4669, "Bericht tonen bij uitklokken"},
+    {4670, "Mededeling"},
+    {4671, "Mededelingen"},
+    {4672, "Mededelingenbord"},
+    {4673, "Nieuws"},
+    {4674, "Agenda"},
+    {4675, "Herinnering"},
+    {4676, "Herinneringen"},
+    {4677, "Herinnering instellen"},
+    {4678, "Herinneren na "},
+    {4679, "Uitstellen"},
+    {4680, "Uitstellen met "},
+    {4681, "Vijf minuten"},
+    {4682, "Kwartier"},
+    {4683, "Een uur"},
+    {4684, "Morgen opnieuw"},
+    {4685, "Herinnering verlopen pas"},
+    {4686, "Herinnering verlof"},
+    {4687, "Herinnering fiatteren"},
+    {4688, "Nog te fiatteren"},
+    {4689, "Nog te behandelen"},
+    {4690, "Actiepunten"},
+    {4691, "Takenlijst"},
+
+    // Self-service
+    {4692, "Mijn taken"},
+    {4693, "Mijn gegevens"},
+    {4694, "Mijn saldo"},
+    {4695, "Mijn verlof"},
+    {4696, "Mijn boekingen"},
+    {4697, "Mijn rooster"},
+    {4698, "Mijn team"},
+    {4699, "Mijn bezoekers"},
+
+    // Alarm monitor, follow-up and video
+    {4700, "Alarmmonitor"},
+    {4701, "Alarmvenster"},
+    {4702, "Alarmvenster altijd op voorgrond"},
+    {4703, "Alarmvenster tonen bij nieuw alarm"},
+    {4704, "Openstaande alarmen"},
+    {4705, "Afgehandelde alarmen"},
+    {4706, "Bevestigde alarmen"},
+    {4707, "Onbevestigde alarmen"},
+    {4708, "Alarmstatus"},
+    {4709, "Alarm actief"},
+    {4710, "Alarm hersteld"},
+    {4711, "Alarm in behandeling"},
+    {4712, "In behandeling bij "},
+    {4713, "Alarm overnemen"},
+    {4714, "Alarm toewijzen"},
+    {4715, "Alarm toewijzen aan"},
+    {4716, "Alarm sluiten"},
+    {4717, "Alarm heropenen"},
+    {4718, "Oorzaak"},
+    {4719, "Oorzaak alarm"},
+    {4720, "Vals alarm"},
+    {4721, "Terecht alarm"},
+    {4722, "Onbekende oorzaak"},
+    {4723, "Genomen maatregelen"},
+    {4724, "Politie gewaarschuwd"},
+    {4725, "Brandweer gewaarschuwd"},
+    {4726, "Ambulance gewaarschuwd"},
+    {4727, "Beveiliging gewaarschuwd"},
+    {4728, "Sleutelhouder gewaarschuwd"},
+    {4729, "Sleutelhouder"},
+    {4730, "Sleutelhouders"},
+    {4731, "Bellijst"},
+    {4732, "Volgorde bellijst"},
+    {4733, "Bereikt"},
+    {4734, "Niet bereikt"},
+    {4735, "Voicemail"},
+    {4736, "Teruggebeld"},
+    {4737, "Alarmrapportage"},
+    {4738, "Alarmen per dag"},
+    {4739, "Alarmen per deur"},
+    {4740, "Alarmen per type"},
+    {4741, "Reactietijd"},
+    {4742, "Gemiddelde reactietijd"},
+    {4743, "Afhandeltijd"},
+    {4744, "Alarm niet binnen de gestelde tijd afgehandeld"},
+    {4745, "Alarmfilter"},
+    {4746, "Alleen actieve alarmen"},
+    {4747, "Alleen eigen alarmen"},
+    {4748, "Alarmen van gebied"},
+    {4749, "Alarmen groeperen"},
+    {4750, "Gelijke alarmen samenvoegen"},
+    {4751, "Aantal keer opgetreden"},
+    {4752, "Eerste melding"},
+    {4753, "Laatste melding"},
+    {4754, "Alarmlocatie"},
+    {4755, "Tonen op plattegrond"},
+    {4756, "Camerabeeld tonen"},
+    {4757, "Camerabeeld bij alarm"},
+    {4758, "Beelden opvragen"},
+    {4759, "Opname"},
+    {4760, "Opnames"},
+    {4761, "Opname starten"},
+    {4762, "Opname stoppen"},
+    {4763, "Opname afspelen"},
+    {4764, "Momentopname"},
+    {4765, "Videorecorder"},
+    {4766, "Kanaal"},
+    {4767, "Kanalen"},
+    {4768, "Cameranummer"},
+    {4769, "Camera's"},
+    {4770, "Voorkeurpositie"},
+    {4771, "Camera naar voorkeurpositie"},
+    {4772, "Pan"},
+    {4773, "Tilt"},
+    {4774, "Camera zoomen"},
+    {4775, "Videowand"},
+    {4776, "Monitor"},
+    {4777, "Monitoren"},
+    {4778, "Beeldscherm"},
+    {4779, "Weergave"},
+    {4780, "Weergave opslaan"},
+    {4781, "Indeling"},
+    {4782, "Indeling opslaan"},
+    {4783, "Enkelvoudig beeld"},
+    {4784, "Vier beelden"},
+    {4785, "Negen beelden"},
+    {4786, "Zestien beelden"},
+    {4787, "Volgorde beelden"},
+    {4788, "Beeldrotatie"},
+    {4789, "Rotatietijd"},
+    {4790, "Alarmopvolging"},
+    {4791, "Opvolging"},
+    {4792, "Opvolgen"},
+    {4793, "Alarm doorschakelen"},
+    {4794, "Doorschakelen naar"},
+    {4795, "Buiten kantoortijd"},
+    {4796, "Binnen kantoortijd"},
+    {4797, "Kantoortijd"},
+    {4798, "Kantoortijden"},
+    {4799, "Alarmschema"},
+
+    // Program settings
+    {4800, "Systeeminstellingen"},
+    {4801, "Algemene instellingen"},
+    {4802, "Algemeen"},
+    {4803, "Uitgebreid"},
+    {4804, "Geavanceerd"},
+    {4805, "Weergave-instellingen"},
+    {4806, "Regionale instellingen"},
+    {4807, "Landinstellingen"},
+    {4808, "Eerste dag van de week"},
+    {4809, "Eerste week van het jaar"},
+    {4810, "Begint op 1 januari"},
+    {4811, "Eerste volledige week"},
+    {4812, "Eerste week met vier dagen"},
+    {4813, "Valutasymbool"},
+    {4814, "Scheidingsteken datum"},
+    {4815, "Scheidingsteken tijd"},
+    {4816, "Lijstscheidingsteken"},
+    {4817, "Bedrijfsnaam op rapporten"},
+    {4818, "Bedrijfsgegevens bewerken"},
+    {4819, "Installatie"},
+    {4820, "Installatiemap"},
+    {4821, "Programmamap"},
+    {4822, "Gegevensmap"},
+    {4823, "Tijdelijke map"},
+    {4824, "Logmap"},
+    {4825, "Netwerkmap"},
+    {4826, "Paden"},
+    {4827, "Pad"},
+    {4828, "Dit pad bestaat niet."},
+    {4829, "Pad wijzigen"},
+    {4830, "Opstarten"},
+    {4831, "Automatisch opstarten"},
+    {4832, "Starten met Windows"},
+    {4833, "Geminimaliseerd starten"},
+    {4834, "Startscherm"},
+    {4835, "Startscherm tonen"},
+    {4836, "Laatst gebruikte scherm openen"},
+    {4838, "Vensterposities onthouden"},
+    {4839, "Positie en grootte van vensters onthouden"},
+    {4840, "Bevestigen bij afsluiten"},
+    {4841, "Bevestigen bij verwijderen"},
+    {4842, "Tooltips tonen"},
+    {4843, "Hulpteksten tonen"},
+    {4844, "Grote knoppen"},
+    {4845, "Aanraakscherm"},
+    {4846, "Aanraakschermmodus"},
+    {4847, "Schermtoetsenbord"},
+    {4848, "Thema"},
+    {4849, "Licht thema"},
+    {4850, "Donker thema"},
+    {4851, "Hoog contrast"},
+    {4852, "Lettergrootte op scherm"},
+    {4853, "Klein"},
+    {4854, "Middel"},
+    {4855, "Groot"},
+    {4856, "Extra groot"},
+    {4857, "Lijstweergave"},
+    {4858, "Tegelweergave"},
+    {4859, "Boomweergave"},
+    {4860, "Rasterlijnen tonen"},
+    {4861, "Rijen per pagina"},
+
+    // Searching and editing
+    {4862, "Snelzoeken"},
+    {4863, "Zoeken tijdens typen"},
+    {4864, "Hoofdlettergevoelig"},
+    {4865, "Hele woorden"},
+    {4866, "Zoeken in alle velden"},
+    {4867, "Geavanceerd zoeken"},
+    {4868, "Zoekresultaten"},
+    {4869, "%d resultaten gevonden"},
+    {4870, "Geen resultaten"},
+    {4871, "Zoekopdracht opslaan"},
+    {4872, "Opgeslagen zoekopdrachten"},
+    {4873, "Wissen"},
+    {4874, "Formulier wissen"},
+    {4875, "Invoer wissen"},
+    {4876, "Standaard"},
+    {4877, "Aangepast"},
+    {4878, "Aanpassen"},
+    {4879, "Herstellen naar standaard"},
+    {4880, "Wijzigingen ongedaan maken"},
+    {4881, "De wijzigingen gaan verloren."},
+    {4882, "Niet opgeslagen wijzigingen"},
+    {4883, "Automatisch opslaan"},
+    {4884, "Opslaan en &sluiten"},
+    {4885, "Opslaan en &nieuw"},
+    {4886, "Sluiten &zonder opslaan"},
+
+    // Security settings
+    {4887, "Beveiligingsinstellingen"},
+    {4888, "Wachtwoordbeleid"},
+    {4889, "Minimale wachtwoordlengte"},
+    {4890, "Wachtwoord moet cijfers bevatten"},
+    {4891, "Wachtwoord moet hoofdletters bevatten"},
+    {4892, "Wachtwoord moet speciale tekens bevatten"},
+    {4893, "Wachtwoord verloopt na (dagen)"},
+    {4894, "Vorige wachtwoorden niet hergebruiken"},
+    {4895, "Tweestapsverificatie"},
+    {4896, "Verificatiecode"},
+    {4897, "Ongeldige verificatiecode"},
+    {4898, "Verificatiecode verstuurd naar %s"},
+    {4899, "Vertrouwd apparaat"},
+
+    // Licence, support and product information
+    {4900, "Licentie"},
+    {4901, "Licentiegegevens"},
+    {4902, "Licentiecode"},
+    {4903, "Licentiecode invoeren"},
+    {4904, "Ongeldige licentiecode"},
+    {4905, "Licentie geactiveerd"},
+    {4906, "Licentie activeren"},
+    {4907, "Online activeren"},
+    {4908, "Handmatig activeren"},
+    {4909, "Activeringscode"},
+    {4910, "Aanvraagcode"},
+    {4911, "Proeflicentie"},
+    {4912, "Proefperiode"},
+    {4913, "De proefperiode verloopt op %s"},
+    {4914, "Proefperiode verlopen"},
+    {4915, "Gelicentieerde modules"},
+    {4916, "Module niet gelicentieerd"},
+    {4917, "Aantal gelicentieerde personen"},
+    {4918, "Aantal gelicentieerde lezers"},
+    {4919, "Aantal gelicentieerde werkstations"},
+    {4920, "Aantal gelicentieerde gebruikers"},
+    {4921, "Serviceovereenkomst"},
+    {4922, "Serviceovereenkomst geldig tot"},
+    {4923, "Gegevens leverancier"},
+    {4924, "Helpdesk"},
+    {4925, "Telefoonnummer helpdesk"},
+    {4926, "Ondersteuning op afstand"},
+    {4927, "Ondersteuning op afstand starten"},
+    {4928, "Handleiding"},
+    {4929, "Handleiding openen"},
+    {4930, "Help-onderwerpen"},
+    {4931, "Inhoudsopgave"},
+    {4932, "Index"},
+    {4933, "Zoeken in help"},
+    {4934, "Wat is dit?"},
+    {4935, "Tip van de dag"},
+    {4936, "Tips tonen bij opstarten"},
+    {4937, "Nieuw in deze versie"},
+    {4938, "Versiegeschiedenis"},
+    {4939, "Over Corvix"},
+    {4940, "Corvix Toegangscontrole"},
+    {4941, "Corvix Tijdregistratie"},
+    {4942, "Corvix Bezoekersregistratie"},
+    {4943, "Corvix Parkeren"},
+    {4944, "Corvix Alarmafhandeling"},
+    {4945, "Corvix Server"},
+    {4946, "Corvix Communicatieserver"},
+    {4947, "Corvix Webclient"},
+    {4948, "Een product van Qor"},
+    {4949, "Copyright Qor. Alle rechten voorbehouden."},
+    {4950, "Versie %s"},
+    {4951, "Build %d"},
+    {4952, "Databaseversie %s"},
+    {4953, "Geregistreerd op naam van "},
+
+    // System check, logging and performance
+    {4954, "Systeemgegevens"},
+    {4955, "Systeemgegevens kopi\xEBren"},
+    {4956, "Systeemcontrole"},
+    {4957, "Systeemcontrole uitvoeren"},
+    {4958, "Resultaat systeemcontrole"},
+    {4959, "Geslaagd"},
+    {4960, "Mislukt"},
+    {4961, "Waarschuwingen"},
+    {4962, "Niet gecontroleerd"},
+    {4963, "Schijfruimte controleren"},
+    {4964, "Geheugen controleren"},
+    {4965, "Verbindingen controleren"},
+    {4966, "Controllers controleren"},
+    {4967, "Licentie controleren"},
+    {4968, "Back-ups controleren"},
+    {4969, "De laatste back-up is ouder dan %d dagen."},
+    {4970, "Er is nog nooit een back-up gemaakt."},
+    {4971, "Onvoldoende schijfruimte op %s"},
+    {4972, "Logbestanden"},
+    {4973, "Logniveau"},
+    {4974, "Alleen fouten"},
+    {4975, "Fouten en waarschuwingen"},
+    {4976, "Alles loggen"},
+    {4977, "Uitgebreid loggen"},
+    {4978, "Logbestand te groot"},
+    {4979, "Logbestanden opschonen"},
+    {4980, "Logbestanden ouder dan"},
+    {4981, "Logbestanden versturen"},
+    {4982, "Logbestanden inpakken"},
+    {4983, "Prestaties"},
+    {4984, "Prestatiemeting"},
+    {4985, "Reactietijd database"},
+    {4986, "Reactietijd server"},
+    {4987, "Vertraging"},
+    {4988, "Bezig"},
+    {4989, "Inactief"},
+    {4990, "Niet beschikbaar"},
+    {4991, "Beschikbaar"},
+    {4992, "Onbekend"},
+    {4993, "Overig"},
+    {4994, "Diversen"},
+    {4995, "&Extra"},
+    {4996, "Extra's"},
+    {4997, "&Hulpmiddelen"},
+    {4998, "&Opties"},
+    {4999, "Venster opnieuw tekenen"},
+
+    // Company groups and tenants
+    {5000, "SM bedrijven groep"},
+    {5001, "SM bedrijven groepen"},
+    {5002, "SM bedrijf"},
+    {5003, "SM bedrijven"},
+    {5004, "SM locatie"},
+    {5005, "SM locaties"},
+    {5006, "Bedrijvengroep"},
+    {5007, "Bedrijvengroep toevoegen"},
+    {5008, "Bedrijvengroep wijzigen"},
+    {5009, "Bedrijvengroep verwijderen"},
+    {5010, "Bedrijven in groep"},
+    {5011, "Bedrijf toevoegen aan groep"},
+    {5012, "Bedrijf verwijderen uit groep"},
+    {5013, "Bedrijf bestaat al in bedrijven groep %s"},
+    {5014, "Huurder"},
+    {5015, "Huurders"},
+    {5016, "Verhuurder"},
+    {5017, "Verzamelgebouw"},
+    {5018, "Meerdere huurders"},
+    {5019, "Gedeelde ruimtes"},
+    {5020, "Gedeelde deuren"},
+    {5021, "Gemeenschappelijke ingang"},
+    {5022, "Eigen deuren van huurder"},
+    {5023, "Beheer per huurder"},
+    {5024, "Beheerder huurder"},
+    {5025, "Passen per huurder"},
+    {5026, "Maximaal aantal passen voor huurder"},
+    {5027, "Maximum aantal passen voor %s bereikt."},
+    {5028, "Facturatie per huurder"},
+    {5029, "Servicekosten"},
+    {5030, "Huurcontract"},
+    {5031, "Ingangsdatum contract"},
+    {5032, "Einddatum contract"},
+    {5033, "Contract verlopen"},
+    {5034, "Contractnummer"},
+    {5035, "Parkeerplaatsen per huurder"},
+    {5036, "Huurder kiezen"},
+    {5037, "Alle huurders"},
+    {5038, "Bedrijf van persoon"},
+    {5039, "Bedrijf wijzigen"},
+    {5040, "Persoon overplaatsen naar ander bedrijf"},
+    {5041, "Overplaatsen"},
+    {5042, "Overplaatsing"},
+    {5043, "Datum overplaatsing"},
+    {5044, "Oude afdeling"},
+    {5045, "Nieuwe afdeling"},
+    {5046, "Oud bedrijf"},
+    {5047, "Nieuw bedrijf"},
+    {5048, "Kopi\xEBren naar ander bedrijf"},
+    {5049, "Gegevens per bedrijf gescheiden"},
+
+    // Sites, replication and central server
+    {5050, "Centrale instellingen"},
+    {5051, "Lokale instellingen"},
+    {5052, "Locatie-instellingen"},
+    {5053, "Locatie kiezen"},
+    {5054, "Alle locaties"},
+    {5055, "Huidige locatie"},
+    {5056, "Locatieserver"},
+    {5057, "Locatieservers"},
+    {5058, "Replicatie"},
+    {5059, "Replicatie actief"},
+    {5060, "Replicatie gestopt"},
+    {5061, "Replicatiefout"},
+    {5062, "Laatste replicatie"},
+    {5063, "Replicatie-interval"},
+    {5064, "Wachtrij replicatie"},
+    {5065, "Centrale server"},
+    {5066, "Lokale server"},
+    {5067, "Werken zonder centrale server"},
+    {5068, "Verbinding met centrale server hersteld"},
+    {5069, "Gegevens bijwerken vanaf centrale server"},
+    {5070, "Tijdzone locatie"},
+    {5071, "Zomertijd automatisch aanpassen"},
+    {5072, "Tijdverschil met centrale server"},
+    {5073, "Datum laatste wijziging"},
+    {5074, "Versienummer gegevens"},
+    {5075, "Conflict"},
+    {5076, "Conflicten"},
+    {5077, "Conflict oplossen"},
+    {5078, "Lokale wijziging behouden"},
+    {5079, "Centrale wijziging behouden"},
+    {5080, "Vergelijken"},
+    {5081, "Verschillen"},
+    {5082, "Geen verschillen gevonden"},
+
+    // Languages and translations
+    {5083, "Taalinstellingen"},
+    {5084, "Taal van het programma"},
+    {5085, "Taal van rapporten"},
+    {5086, "Taal van terminalteksten"},
+    {5087, "Taal van e-mails"},
+    {5088, "Nederlands"},
+    {5089, "Frans"},
+    {5090, "Duits"},
+    {5091, "Engels"},
+    {5092, "Hongaars"},
+    {5093, "Vertalingen"},
+    {5094, "Vertaling"},
+    {5095, "Vertaling bewerken"},
+    {5096, "Vertaalbestand"},
+    {5097, "Vertaalbestand inlezen"},
+    {5098, "Vertaalbestand exporteren"},
+    {5099, "Ontbrekende vertalingen"},
+    {5100, "Oorspronkelijke tekst"},
+    {5101, "Vertaalde tekst"},
+    {5102, "Tekstnummer"},
+
+    // Desktop card readers and card numbers
+    {5103, "Kaartlezer"},
+    {5104, "Kaartlezers"},
+    {5105, "Kaartlezer niet aangesloten"},
+    {5106, "Kaartlezer aangesloten"},
+    {5107, "USB-lezer"},
+    {5108, "Tafellezer"},
+    {5109, "Tafellezer gebruiken voor pasnummers"},
+    {5110, "Pas aanbieden aan tafellezer"},
+    {5111, "Wachten op pas..."},
+    {5112, "Pas gelezen"},
+    {5113, "Pas al in gebruik"},
+    {5114, "Pas onbekend in dit systeem"},
+    {5115, "Pas hoort bij %s"},
+    {5116, "Pas is nog niet uitgegeven"},
+    {5117, "Pas uitgeven aan deze persoon?"},
+    {5118, "Pas toekennen"},
+    {5119, "Pasgegevens"},
+    {5120, "Pasgegevens lezen"},
+    {5121, "Kaartnummer"},
+    {5122, "Intern nummer"},
+    {5123, "Extern nummer"},
+    {5124, "Gedrukt nummer"},
+    {5125, "Nummer op pas"},
+    {5126, "Nummerformaat"},
+    {5127, "Decimaal nummer"},
+    {5128, "Hexadecimaal nummer"},
+    {5129, "Omgekeerde bytevolgorde"},
+    {5130, "Pariteit controleren"},
+    {5131, "Bekende pas"},
+    {5132, "Onbekende pas"},
+    {5233, "Onbekende pas aangeboden bij lezer %s"},
+};
 
 }  // namespace
 
+constinit const std::span<const BuiltInText> BuiltInTexts{Rows};
+
 void RegisterBuiltInTexts() {
-    // Buttons and common actions
-    RegisterText(1, "&Ok");
-    RegisterText(2, "Ok");
-    RegisterText(3, "&Sluiten");
-    RegisterText(4, "&Afdrukken");
-    RegisterText(5, "Zoeken");
-    RegisterText(6, "&Annuleren");
-    RegisterText(7, "Annuleren");
-    RegisterText(8, "&Help");
-    RegisterText(9, "Help");
-    RegisterText(10, "&Toevoegen");
-    RegisterText(11, "&Wijzigen");
-    RegisterText(12, "&Verwijderen");
-    RegisterText(13, "Toevoegen");
-    RegisterText(14, "Wijzigen");
-    RegisterText(15, "Verwijderen");
-    RegisterText(16, "&Opslaan");
-    RegisterText(17, "Opslaan");
-    RegisterText(18, "&Ja");
-    RegisterText(19, "&Nee");
-    RegisterText(20, "Ja");
-    RegisterText(21, "Nee");
-    RegisterText(22, "&Vorige");
-    RegisterText(23, "&Volgende");
-    RegisterText(24, "Vorige");
-    RegisterText(25, "Volgende");
-    RegisterText(26, "&Eerste");
-    RegisterText(27, "&Laatste");
-    RegisterText(28, "Vernieuwen");
-    RegisterText(29, "&Vernieuwen");
-    RegisterText(30, "Afdrukvoorbeeld");
-    RegisterText(31, "&Afdrukvoorbeeld");
-    RegisterText(32, "Kopi\xEBren");
-    RegisterText(33, "&Kopi\xEBren");
-    RegisterText(34, "Plakken");
-    RegisterText(35, "Knippen");
-    RegisterText(36, "Alles selecteren");
-    RegisterText(37, "Selectie opheffen");
-    RegisterText(38, "&Zoeken");
-    RegisterText(39, "Zoeken naar: ");
-    RegisterText(40, "Volgende zoeken");
-    RegisterText(41, "Filter");
-    RegisterText(42, "Filter opheffen");
-    RegisterText(43, "Sorteren");
-    RegisterText(44, "Exporteren");
-    RegisterText(45, "Importeren");
-    RegisterText(46, "Instellingen");
-    RegisterText(47, "&Instellingen");
-    RegisterText(48, "Toepassen");
-    RegisterText(60, "&Toepassen");
-    RegisterText(61, "Standaardwaarden");
-    RegisterText(65, "&Bewerken");
-    RegisterText(66, "&Nieuw");
-    RegisterText(67, "&Openen");
-    RegisterText(68, "&Bladeren...");
-    RegisterText(69, "Selecteren");
-    RegisterText(70, "Kiezen");
-    RegisterText(71, "&Bevestigen");
-    RegisterText(72, "Ongedaan maken");
-    RegisterText(73, "Opnieuw");
-    RegisterText(74, "S&toppen");
-    RegisterText(75, "&Starten");
-    RegisterText(76, "Pauzeren");
-    RegisterText(77, "&Doorgaan");
-    RegisterText(78, "Gereed");
-    RegisterText(79, "Bezig...");
-    RegisterText(80, "Een moment geduld a.u.b.");
-    RegisterText(81, "Bezig met laden...");
-    RegisterText(82, "Bezig met opslaan...");
-    RegisterText(83, "Bezig met afdrukken...");
-
-    // Common field captions
-    RegisterText(84, "Naam");
-    RegisterText(85, "Omschrijving");
-    RegisterText(86, "Code");
-    RegisterText(87, "Nummer");
-    RegisterText(88, "Datum");
-    RegisterText(89, "Tijd");
-    RegisterText(90, "Van");
-    RegisterText(91, "Tot");
-    RegisterText(92, "Tot en met");
-    RegisterText(93, "Status");
-    RegisterText(94, "Actief");
-    RegisterText(95, "Niet actief");
-    RegisterText(96, "Geblokkeerd");
-    RegisterText(97, "Opmerking");
-    RegisterText(98, "Totaal");
-    RegisterText(99, "Aantal");
-
-    // Message box captions
-    RegisterText(100, "Waarschuwing");
-    RegisterText(101, "Fout");
-    RegisterText(102, "Informatie");
-    RegisterText(103, "Bevestiging");
-
-    // Month and day names
-    RegisterText(104, "Januari");
-    RegisterText(105, "Februari");
-    RegisterText(106, "Maart");
-    RegisterText(107, "April");
-    RegisterText(108, "Mei");
-    RegisterText(109, "Juni");
-    RegisterText(110, "Juli");
-    RegisterText(111, "Augustus");
-    RegisterText(112, "September");
-    RegisterText(113, "Oktober");
-    RegisterText(114, "November");
-    RegisterText(115, "December");
-    RegisterText(116, "Maandag");
-    RegisterText(117, "Dinsdag");
-    RegisterText(118, "Woensdag");
-    RegisterText(119, "Donderdag");
-    RegisterText(120, "Vrijdag");
-    RegisterText(121, "Zaterdag");
-    RegisterText(122, "Zondag");
-    RegisterText(123, "Ma");
-    RegisterText(124, "Di");
-    RegisterText(125, "Wo");
-    RegisterText(126, "Do");
-    RegisterText(127, "Vr");
-    RegisterText(128, "Za");
-    RegisterText(129, "Zo");
-
-    // Dates, times and periods
-    RegisterText(130, "Vandaag");
-    RegisterText(131, "Gisteren");
-    RegisterText(132, "Morgen");
-    RegisterText(133, "Week");
-    RegisterText(134, "Maand");
-    RegisterText(135, "Jaar");
-    RegisterText(136, "Gebruik \\n in de tekst voor een nieuwe regel");
-    RegisterText(137, "Weeknummer");
-    RegisterText(138, "Dag");
-    RegisterText(139, "Uur");
-    RegisterText(140, "Minuut");
-    RegisterText(141, "Seconde");
-    RegisterText(142, "Uren");
-    RegisterText(143, "Minuten");
-    RegisterText(144, "Dagen");
-    RegisterText(145, "Weken");
-    RegisterText(146, "Maanden");
-    RegisterText(147, "Periode");
-    RegisterText(148, "Begindatum");
-    RegisterText(149, "Einddatum");
-    RegisterText(150, "Begintijd");
-    RegisterText(151, "Eindtijd");
-    RegisterText(152, "Datum van");
-    RegisterText(153, "Datum tot en met");
-    RegisterText(154, "Ongeldige datum");
-    RegisterText(155, "Ongeldige tijd");
-    RegisterText(156, "Einddatum ligt voor de begindatum");
-    RegisterText(157, "Eindtijd ligt voor de begintijd");
-    RegisterText(158, "Geen datum");
-    RegisterText(159, "Kalender");
-    RegisterText(160, "Feestdag");
-    RegisterText(161, "Feestdagen");
-    RegisterText(162, "Werkdag");
-    RegisterText(163, "Weekend");
-    RegisterText(164, "Huidige week");
-    RegisterText(165, "Vorige week");
-    RegisterText(166, "Volgende week");
-    RegisterText(167, "Huidige maand");
-    RegisterText(168, "Vorige maand");
-    RegisterText(169, "Volgende maand");
-    RegisterText(170, "Huidig jaar");
-    RegisterText(171, "Vorig jaar");
-    RegisterText(172, "Kwartaal");
-    RegisterText(173, "Eerste kwartaal");
-    RegisterText(174, "Tweede kwartaal");
-    RegisterText(175, "Derde kwartaal");
-    RegisterText(176, "Vierde kwartaal");
-    RegisterText(177, "dd-mm-jjjj");
-    RegisterText(178, "uu:mm");
-    RegisterText(179, "uu:mm:ss");
-    RegisterText(180, "Week %d");
-    RegisterText(181, "%d dagen");
-    RegisterText(182, "%d uur");
-    RegisterText(183, "%d minuten");
-    RegisterText(184, "Periode %s t/m %s");
-    RegisterText(185, "Datum: %s");
-    RegisterText(186, "Tijd: %s");
-    RegisterText(187, "Zomertijd");
-    RegisterText(188, "Wintertijd");
-    RegisterText(189, "Tijdzone");
-    RegisterText(190, "Datum en tijd instellen");
-    RegisterText(191, "Systeemdatum");
-    RegisterText(192, "Systeemtijd");
-    RegisterText(193, "Dagelijks");
-    RegisterText(194, "Wekelijks");
-    RegisterText(195, "Maandelijks");
-    RegisterText(196, "Jaarlijks");
-    RegisterText(197, "Eenmalig");
-    RegisterText(198, "Ochtend");
-    RegisterText(199, "Middag");
-
-    // General messages, disk and database
-    RegisterText(200, "Weet u het zeker?");
-    RegisterText(201, "Wilt u de wijzigingen opslaan?");
-    RegisterText(202, "Wilt u dit record verwijderen?");
-    RegisterText(203, "Wilt u de geselecteerde records verwijderen?");
-    RegisterText(204, "Het record is gewijzigd door een andere gebruiker.");
-    RegisterText(205, "Het record is vergrendeld door een andere gebruiker.");
-    RegisterText(206, "Record niet gevonden.");
-    RegisterText(207, "Geen records gevonden.");
-    RegisterText(208, "Geen gegevens beschikbaar.");
-    RegisterText(209, "Dit veld is verplicht.");
-    RegisterText(210, "Vrije schijfruimte");
-    RegisterText(211, "%d%% gebruikt.");
-    RegisterText(212, "De schijf is bijna vol.");
-    RegisterText(213, "Onvoldoende geheugen.");
-    RegisterText(214, "Bestand niet gevonden: %s");
-    RegisterText(215, "Bestand %s kan niet worden geopend.");
-    RegisterText(216, "Fout bij het schrijven van bestand %s");
-    RegisterText(217, "Fout bij het lezen van bestand %s");
-    RegisterText(218, "Map bestaat niet: %s");
-    RegisterText(219, "Geen verbinding met de server.");
-    RegisterText(220, "De verbinding met de server is verbroken.");
-    RegisterText(221, "Verbinding wordt opnieuw opgebouwd...");
-    RegisterText(222, "Server niet bereikbaar.");
-    RegisterText(223, "Database");
-    RegisterText(224, "Databasefout");
-    RegisterText(225, "Database wordt bijgewerkt...");
-    RegisterText(226, "De database is bijgewerkt.");
-
-    // Alarms and events
-    RegisterText(227, "Alarm");
-    RegisterText(228, "Alarmen");
-    RegisterText(229, "Afhandelen alarm: %d, Naam: %s");
-    RegisterText(230, "Alarm afgehandeld");
-    RegisterText(231, "Alarm niet afgehandeld");
-    RegisterText(232, "Alarm &bevestigen");
-    RegisterText(233, "&Alle alarmen bevestigen");
-    RegisterText(234, "Alarmmelding");
-    RegisterText(235, "Alarmtekst");
-    RegisterText(236, "Alarmprioriteit");
-    RegisterText(237, "Alarmgroep");
-    RegisterText(238, "Nieuw alarm");
-    RegisterText(239, "Er zijn %d nieuwe alarmen.");
-    RegisterText(240, "Dit alarm is al afgehandeld door %s.");
-    RegisterText(241, "Opmerking bij afhandeling");
-    RegisterText(242, "Afgehandeld door ");
-    RegisterText(243, "Afgehandeld op");
-    RegisterText(244, "Tijdstip alarm");
-    RegisterText(245, "Alarmbron");
-    RegisterText(246, "Geluid bij alarm");
-    RegisterText(247, "Geluid uitzetten");
-    RegisterText(248, "Alarmoverzicht");
-    RegisterText(249, "Alarmhistorie");
-    RegisterText(250, "Sabotage");
-    RegisterText(251, "Sabotage lezer");
-    RegisterText(252, "Sabotage controller");
-    RegisterText(253, "Netspanning uitgevallen");
-    RegisterText(254, "Netspanning hersteld");
-    RegisterText(255, "Accu bijna leeg");
-    RegisterText(256, "Communicatiefout");
-    RegisterText(257, "Communicatie hersteld");
-    RegisterText(258, "Deur geforceerd");
-    RegisterText(259, "Deur te lang open");
-    RegisterText(260, "Deur weer gesloten");
-    RegisterText(261, "Ingang");
-    RegisterText(262, "Uitgang");
-    RegisterText(263, "Ingang geweigerd");
-    RegisterText(264, "Uitgang geweigerd");
-    RegisterText(265, "Toegang verleend");
-    RegisterText(266, "Toegang geweigerd");
-    RegisterText(267, "Onbekende kaart");
-    RegisterText(268, "Pas geblokkeerd");
-    RegisterText(269, "Pas verlopen");
-    RegisterText(270, "Buiten tijdschema");
-    RegisterText(271, "Geen toegangsrecht");
-    RegisterText(272, "Anti-passback overtreding");
-    RegisterText(273, "Verkeerde pincode");
-    RegisterText(274, "Pincode vereist");
-    RegisterText(275, "Noodopening");
-    RegisterText(276, "Noodopening opgeheven");
-    RegisterText(277, "Ontruiming");
-    RegisterText(278, "Ontruimingslijst");
-    RegisterText(279, "Aanwezigen");
-    RegisterText(280, "Afwezigen");
-    RegisterText(281, "Aanwezig");
-    RegisterText(282, "Afwezig");
-    RegisterText(283, "Aanwezigheid");
-    RegisterText(284, "Aanwezigheidslijst");
-
-    // Bookings
-    RegisterText(285, "Laatste boeking");
-    RegisterText(286, "Boeking");
-    RegisterText(287, "Boekingen");
-    RegisterText(288, "Boekingsoverzicht");
-    RegisterText(289, "Boekingscode");
-    RegisterText(290, "Handmatige boeking");
-    RegisterText(291, "Correctieboeking");
-    RegisterText(292, "Boeking toevoegen");
-    RegisterText(293, "Boeking wijzigen");
-    RegisterText(294, "Boeking verwijderen");
-    RegisterText(295, "Deze boeking bestaat al.");
-    RegisterText(296, "De boeking ligt in een afgesloten periode.");
-    RegisterText(297, "De periode is afgesloten.");
-    RegisterText(298, "Periode afsluiten");
-    RegisterText(299, "Periode heropenen");
-
-    // Persons
-    RegisterText(300, "Persoon");
-    RegisterText(301, "Personen");
-    RegisterText(302, "Persoonsgegevens");
-    RegisterText(303, "Personeelsnummer");
-    RegisterText(304, "Achternaam");
-    RegisterText(305, "Voornaam");
-    RegisterText(306, "Voorletters");
-    RegisterText(307, "Tussenvoegsel");
-    RegisterText(308, "Roepnaam");
-    RegisterText(309, "Geslacht");
-    RegisterText(310, "Man");
-    RegisterText(311, "Vrouw");
-    RegisterText(312, "Geboortedatum");
-    RegisterText(313, "Adres");
-    RegisterText(314, "Postcode");
-    RegisterText(315, "Woonplaats");
-    RegisterText(316, "Land");
-    RegisterText(317, "Telefoon");
-    RegisterText(318, "Mobiel");
-    RegisterText(319, "E-mail");
-    RegisterText(320, "Afdeling");
-    RegisterText(321, "Afdelingen");
-    RegisterText(322, "Kostenplaats");
-    RegisterText(323, "Functie");
-    RegisterText(324, "Bedrijf");
-    RegisterText(325, "Bedrijven");
-    RegisterText(326, "Datum in dienst");
-    RegisterText(327, "Datum uit dienst");
-    RegisterText(328, "Uit dienst");
-    RegisterText(329, "In dienst");
-    RegisterText(330, "Contracturen per week");
-    RegisterText(331, "Deeltijdpercentage");
-    RegisterText(332, "Foto");
-    RegisterText(333, "Foto laden");
-    RegisterText(334, "Foto verwijderen");
-    RegisterText(335, "Handtekening");
-    RegisterText(336, "Persoon toevoegen");
-    RegisterText(337, "Persoon wijzigen");
-    RegisterText(338, "Persoon verwijderen");
-    RegisterText(339, "Persoon zoeken");
-    RegisterText(340, "Persoon niet gevonden.");
-    RegisterText(341, "Dit personeelsnummer bestaat al.");
-    RegisterText(342, "Het personeelsnummer is verplicht.");
-    RegisterText(343, "De achternaam is verplicht.");
-    RegisterText(344, "Wilt u persoon %s verwijderen?");
-    RegisterText(345, "Persoon %s heeft nog %d passen.");
-    RegisterText(346, "Deze persoon is uit dienst.");
-    RegisterText(347, "Leidinggevende");
-    RegisterText(348, "Vervanger");
-    RegisterText(349, "Persoonsgroep");
-    RegisterText(350, "Persoonsgroepen");
-    RegisterText(351, "Personeelstype");
-    RegisterText(352, "Vast personeel");
-    RegisterText(353, "Tijdelijk personeel");
-    RegisterText(354, "Uitzendkracht");
-    RegisterText(355, "Stagiair");
-    RegisterText(356, "Externe medewerker");
-    RegisterText(357, "Aannemer");
-    RegisterText(358, "Extra velden");
-    RegisterText(359, "Vrij veld");
-    RegisterText(360, "Vrije velden");
-    RegisterText(361, "Naam vrij veld");
-    RegisterText(362, "Kenteken");
-    RegisterText(363, "Kentekens");
-    RegisterText(364, "Auto");
-    RegisterText(365, "Merk");
-    RegisterText(366, "Kleur");
-    RegisterText(367, "Nationaliteit");
-    RegisterText(368, "Identiteitsbewijs");
-    RegisterText(369, "Nummer identiteitsbewijs");
-    RegisterText(370, "Geldig tot");
-    RegisterText(371, "Burgerservicenummer");
-    RegisterText(372, "Bankrekening");
-    RegisterText(373, "Taal");
-    RegisterText(374, "Groep");
-    RegisterText(375, "Groepen");
-    RegisterText(376, "Alle personen");
-    RegisterText(377, "Alleen actieve personen");
-    RegisterText(378, "Inclusief personen uit dienst");
-    RegisterText(379, "Selectie personen");
-    RegisterText(380, "Geselecteerde personen");
-    RegisterText(381, "%d personen geselecteerd");
-    RegisterText(382, "Persoonskaart");
-    RegisterText(383, "Historie");
-    RegisterText(384, "Wijzigingshistorie");
-    RegisterText(385, "Gewijzigd door");
-    RegisterText(386, "Gewijzigd op");
-    RegisterText(387, "Aangemaakt door");
-    RegisterText(388, "Aangemaakt op");
-    RegisterText(389, "Notities");
-    RegisterText(390, "Bijzonderheden");
-    RegisterText(391, "Noodcontact");
-    RegisterText(392, "Telefoon noodcontact");
-    RegisterText(393, "BHV");
-    RegisterText(394, "BHV'er");
-    RegisterText(395, "EHBO");
-    RegisterText(396, "Ploeg");
-    RegisterText(397, "Ploegen");
-    RegisterText(398, "Team");
-    RegisterText(399, "Locatie");
-
-    // Rosters and time schedules
-    RegisterText(400, "Rooster");
-    RegisterText(401, "Roosters");
-    RegisterText(402, "Roostercode");
-    RegisterText(403, "Roosteroverzicht");
-    RegisterText(404,
-                 "Let op: dit rooster is al aan personen toegewezen.\r\nDe wijzigingen gelden ook voor deze personen.");
-    RegisterText(405, "Dagrooster");
-    RegisterText(406, "Weekrooster");
-    RegisterText(407, "Cyclisch rooster");
-    RegisterText(408, "Continu rooster");
-    RegisterText(409, "Lengte cyclus (dagen)");
-    RegisterText(410, "Startdatum cyclus");
-    RegisterText(411, "Rooster toewijzen");
-    RegisterText(412, "Rooster kopi\xEBren");
-    RegisterText(413, "Roosterwijziging");
-    RegisterText(414, "Geplande uren");
-    RegisterText(415,
-                 "LET OP!\r\nOp de ingevulde datum wordt het oude continu rooster,\r\nvervangen door het nieuwe "
-                 "continu rooster.");
-    RegisterText(416, "Vaste werktijden");
-    RegisterText(417, "Glijdende werktijden");
-    RegisterText(418, "Kerntijd");
-    RegisterText(419, "Begin kerntijd");
-    RegisterText(420, "Einde kerntijd");
-    RegisterText(421, "Pauze");
-    RegisterText(422, "Pauzes");
-    RegisterText(423, "Begin pauze");
-    RegisterText(424, "Einde pauze");
-    RegisterText(425, "Pauzeduur");
-    RegisterText(426, "Automatische pauze");
-    RegisterText(427, "Pauze aftrekken na ");
-    RegisterText(428, "Normtijd");
-    RegisterText(429, "Normuren per dag");
-    RegisterText(430, "Vroegste begintijd");
-    RegisterText(431, "Laatste eindtijd");
-    RegisterText(432, "Afronding");
-    RegisterText(433, "Afronden op");
-    RegisterText(434, "Afronding begin");
-    RegisterText(435, "Afronding einde");
-    RegisterText(436, "Tolerantie");
-    RegisterText(437, "Tolerantie te laat");
-    RegisterText(438, "Tolerantie te vroeg weg");
-    RegisterText(439, "Te laat");
-    RegisterText(440, "Te vroeg weg");
-    RegisterText(441, "Overuren");
-    RegisterText(442, "Overwerk");
-    RegisterText(443, "Overwerk toestaan");
-    RegisterText(444, "Toeslag");
-    RegisterText(445, "Toeslagen");
-    RegisterText(446, "Toeslagpercentage");
-    RegisterText(447, "Nachttoeslag");
-    RegisterText(448, "Weekendtoeslag");
-    RegisterText(449, "Feestdagtoeslag");
-    RegisterText(450, "Tijdschema");
-    RegisterText(451, "Tijdschema's");
-    RegisterText(452, "Tijdvak");
-    RegisterText(453, "Tijdvakken");
-    RegisterText(454, "Tijdvak toevoegen");
-    RegisterText(455, "De tijdvakken overlappen elkaar.");
-    RegisterText(456, "Tijdschema niet gevonden.");
-    RegisterText(
-        457,
-        "Dit tijdschema is in gebruik en kan niet worden verwijderd.\r\nVerwijder het eerst uit de toegangsgroepen.");
-    RegisterText(458, "Tijdschema voor feestdagen");
-    RegisterText(459, "Altijd");
-    RegisterText(460, "Nooit");
-    RegisterText(461, "Dienst");
-    RegisterText(462, "Diensten");
-    RegisterText(463, "Vroege dienst");
-    RegisterText(464, "Late dienst");
-    RegisterText(465, "Nachtdienst");
-    RegisterText(466, "Dagdienst");
-    RegisterText(467, "Consignatiedienst");
-    RegisterText(468, "Vrije dag");
-    RegisterText(469, "Roostervrije dag");
-    RegisterText(470, "Ploegendienst");
-    RegisterText(471, "Ploegenrooster");
-    RegisterText(472, "Planning");
-    RegisterText(473, "Planbord");
-    RegisterText(474, "Bezetting");
-    RegisterText(475, "Minimale bezetting");
-    RegisterText(476, "Onderbezetting");
-    RegisterText(477, "Dienst ruilen");
-    RegisterText(478, "Dienst ruilen met");
-    RegisterText(479, "Rooster afdrukken");
-    RegisterText(480, "Rooster geldig vanaf");
-    RegisterText(481, "Rooster geldig tot");
-    RegisterText(482, "Geen rooster voor deze dag.");
-    RegisterText(483, "Deze persoon heeft geen rooster.");
-    RegisterText(484, "Rooster %s bestaat al.");
-    RegisterText(485, "Rooster %s wordt gebruikt door %d personen.");
-    RegisterText(486, "Dagen per week");
-    RegisterText(487, "Uren per week");
-    RegisterText(488, "Werkdagen");
-    RegisterText(489, "Ma t/m vr");
-    RegisterText(490, "Za en zo");
-    RegisterText(491, "Even weken");
-    RegisterText(492, "Oneven weken");
-    RegisterText(493, "Weekschema");
-    RegisterText(494, "Maandschema");
-    RegisterText(495, "Jaarplanning");
-    RegisterText(496, "Begin dienst");
-    RegisterText(497, "Einde dienst");
-    RegisterText(498, "Dienstduur");
-    RegisterText(499, "Rustperiode");
-
-    // Badges and passes, access groups
-    RegisterText(500, "Pas");
-    RegisterText(501, "Passen");
-    RegisterText(502, "Pasnummer");
-    RegisterText(503, "Pastype");
-    RegisterText(504, "Pasgroep");
-    RegisterText(505, "Passtatus");
-    RegisterText(506, "Pas toevoegen");
-    RegisterText(507, "Pas wijzigen");
-    RegisterText(508, "Pas verwijderen");
-    RegisterText(509, "Pas blokkeren");
-    RegisterText(510, "Pas deblokkeren");
-    RegisterText(511, "Pas uitgeven");
-    RegisterText(512, "Pas innemen");
-    RegisterText(513, "Pas kwijt");
-    RegisterText(514, "Pas gestolen");
-    RegisterText(515, "Pas defect");
-    RegisterText(516, "Vervangende pas");
-    RegisterText(517, "Tijdelijke pas");
-    RegisterText(518, "Reservepas");
-    RegisterText(519, "Bezoekerspas");
-    RegisterText(520, "Pas geldig van");
-    RegisterText(521, "Pas geldig tot");
-    RegisterText(522, "Dit pasnummer bestaat al.");
-    RegisterText(523, "Pasnummer is al uitgegeven aan %s.");
-    RegisterText(524, "Het pasnummer is ongeldig.");
-    RegisterText(525, "De pas is niet gekoppeld aan een persoon.");
-    RegisterText(526, "Houd de pas voor de lezer...");
-    RegisterText(527, "Pas gelezen: %s");
-    RegisterText(528, "Pas niet herkend.");
-    RegisterText(529, "Uitgegeven passen");
-    RegisterText(530, "Passen in voorraad");
-    RegisterText(531, "Pasvoorraad");
-    RegisterText(532, "Uitgiftedatum");
-    RegisterText(533, "Innamedatum");
-    RegisterText(534, "Borg");
-    RegisterText(535, "Borgbedrag");
-    RegisterText(536, "Pasontwerp");
-    RegisterText(537, "Pas printen");
-    RegisterText(538, "Pasprinter");
-    RegisterText(539, "Voorkant");
-    RegisterText(540, "Achterkant");
-    RegisterText(541, "Faciliteitscode");
-    RegisterText(542, "Sitecode");
-    RegisterText(543, "Kaartformaat");
-    RegisterText(544, "Kaarttechnologie");
-    RegisterText(545, "Magneetkaart");
-    RegisterText(546, "Proximity");
-    RegisterText(547, "Mifare");
-    RegisterText(548, "Barcode");
-    RegisterText(549, "Pincode");
-    RegisterText(550, "Pincode wijzigen");
-    RegisterText(551, "Nieuwe pincode");
-    RegisterText(552, "Pincode herhalen");
-    RegisterText(553, "De pincodes komen niet overeen.");
-    RegisterText(554, "De pincode moet uit %d cijfers bestaan.");
-    RegisterText(555, "Pincode verplicht");
-    RegisterText(556, "Toegangsgroep");
-    RegisterText(557, "Toegangsgroepen");
-    RegisterText(558, "Toegangsgroep toevoegen");
-    RegisterText(559, "Toegangsgroep wijzigen");
-    RegisterText(560, "Toegangsgroep verwijderen");
-    RegisterText(561, "Toegangsrechten");
-    RegisterText(562, "Toegangsrecht");
-    RegisterText(563, "Toegangsprofiel");
-    RegisterText(564, "Toegangsniveau");
-    RegisterText(565, "Toegang");
-    RegisterText(566, "Toegang tot");
-    RegisterText(567, "Geen toegang");
-    RegisterText(568, "Altijd toegang");
-    RegisterText(569, "Toegang volgens tijdschema");
-    RegisterText(570, "Deze toegangsgroep is in gebruik.");
-    RegisterText(571, "Toegangsgroep %s bestaat niet.");
-    RegisterText(572, "Maximaal %d toegangsgroepen per pas.");
-    RegisterText(573, "Geldigheid");
-    RegisterText(574, "Geldigheidsduur");
-    RegisterText(575, "Verloopdatum");
-    RegisterText(576, "Verlopen");
-    RegisterText(577, "Verloopt binnen %d dagen");
-    RegisterText(578, "Reden blokkering");
-    RegisterText(579, "Geblokkeerd sinds");
-    RegisterText(580, "Geblokkeerd door");
-    RegisterText(581, "Automatisch blokkeren na ");
-    RegisterText(582, "Aantal keer gebruikt");
-    RegisterText(583, "Laatst gebruikt");
-    RegisterText(584, "Nooit gebruikt");
-    RegisterText(585, "Niet gebruikte passen");
-    RegisterText(586, "Pas koppelen");
-    RegisterText(587, "Pas ontkoppelen");
-    RegisterText(588, "Pashouder");
-    RegisterText(589, "Pashouders");
-    RegisterText(590, "Passenoverzicht");
-    RegisterText(591, "Passenhistorie");
-    RegisterText(592, "Zonder pas");
-    RegisterText(593, "Met pas");
-    RegisterText(594, "Meerdere passen toestaan");
-    RegisterText(595, "Sleutel");
-    RegisterText(596, "Sleutels");
-    RegisterText(597, "Sleutelbeheer");
-    RegisterText(598, "Sleutel uitgeven");
-    RegisterText(599, "Sleutel innemen");
-
-    // Doors, readers and controllers
-    RegisterText(600, "Deur");
-    RegisterText(601, "Deuren");
-    RegisterText(602, "Deurnummer");
-    RegisterText(603, "Deurnaam");
-    RegisterText(604, "Deurgroep");
-    RegisterText(605, "Deurgroepen");
-    RegisterText(606, "Deurstatus");
-    RegisterText(607, "Deur open");
-    RegisterText(608, "Deur dicht");
-    RegisterText(609, "Deur openen");
-    RegisterText(610, "Deur sluiten");
-    RegisterText(611, "Deur vergrendelen");
-    RegisterText(612, "Deur ontgrendelen");
-    RegisterText(613, "Deur permanent open");
-    RegisterText(614, "Deur permanent dicht");
-    RegisterText(615, "Deur terug naar normaal");
-    RegisterText(616, "Openingstijd");
-    RegisterText(617, "Openingstijd deur (sec.)");
-    RegisterText(618, "Deur-open-tijd");
-    RegisterText(619, "Maximale openingstijd");
-    RegisterText(620, "Deurcontact");
-    RegisterText(621, "Deurcontact bewaken");
-    RegisterText(622, "Drukknop");
-    RegisterText(623, "Vrijgaveknop");
-    RegisterText(624, "Elektrisch slot");
-    RegisterText(625, "Slotbewaking");
-    RegisterText(626, "Lezer");
-    RegisterText(627, "Lezers");
-    RegisterText(628, "Lezernummer");
-    RegisterText(629, "Lezernaam");
-    RegisterText(630, "Lezertype");
-    RegisterText(631, "Lezer ingang");
-    RegisterText(632, "Lezer uitgang");
-    RegisterText(633, "Lezer offline");
-    RegisterText(634, "Lezer online");
-    RegisterText(635, "De lezer reageert niet.");
-    RegisterText(636, "Lezer %s reageert niet.");
-    RegisterText(637, "Lezer toevoegen");
-    RegisterText(638, "Lezer verwijderen");
-    RegisterText(639, "Lezerinstellingen");
-    RegisterText(640, "Controller");
-    RegisterText(641, "Controllers");
-    RegisterText(642, "Controllernummer");
-    RegisterText(643, "Controlleradres");
-    RegisterText(644, "Controller offline");
-    RegisterText(645, "Controller online");
-    RegisterText(646, "Controller opnieuw starten");
-    RegisterText(647, "Controller initialiseren");
-    RegisterText(648, "Gegevens naar controller sturen");
-    RegisterText(649, "Gegevens worden naar controller %s verstuurd...");
-    RegisterText(650, "Firmware");
-    RegisterText(651, "Firmwareversie");
-    RegisterText(652, "Firmware bijwerken");
-    RegisterText(653, "Ingangen");
-    RegisterText(654, "Uitgangen");
-    RegisterText(655, "Ingang %d");
-    RegisterText(656, "Uitgang %d");
-    RegisterText(657, "Relais");
-    RegisterText(658, "Relaistijd");
-    RegisterText(659, "Relais activeren");
-    RegisterText(660, "Relais deactiveren");
-    RegisterText(661, "Zone");
-    RegisterText(662, "Zones");
-    RegisterText(663, "Zonenaam");
-    RegisterText(664, "Anti-passback");
-    RegisterText(665, "Anti-passback zone");
-    RegisterText(666, "Anti-passback resetten");
-    RegisterText(667, "Strikte anti-passback");
-    RegisterText(668, "Tijdgebonden anti-passback");
-    RegisterText(669, "Sluis");
-    RegisterText(670, "Sluisfunctie");
-    RegisterText(671, "Tourniquet");
-    RegisterText(672, "Slagboom");
-    RegisterText(673, "Lift");
-    RegisterText(674, "Verdieping");
-    RegisterText(675, "Verdiepingen");
-    RegisterText(676, "Liftbesturing");
-    RegisterText(677, "Intercom");
-    RegisterText(678, "Camera");
-    RegisterText(679, "Camerabeeld");
-    RegisterText(680, "Plattegrond");
-    RegisterText(681, "Plattegronden");
-    RegisterText(682, "Symbool");
-    RegisterText(683, "Symbool plaatsen");
-    RegisterText(684, "Status deuren");
-    RegisterText(685, "Alle deuren openen");
-    RegisterText(686, "Alle deuren sluiten");
-    RegisterText(687, "Weet u zeker dat u alle deuren wilt openen?");
-    RegisterText(688, "Deur %s is geforceerd.");
-    RegisterText(689, "Deur %s staat te lang open.");
-    RegisterText(690, "Deurbewaking");
-    RegisterText(691, "Deur vrijgeven");
-    RegisterText(692, "Vrijgave op afstand");
-    RegisterText(693, "Toegangscontrole");
-    RegisterText(694, "Toegangspunt");
-    RegisterText(695, "Toegangspunten");
-    RegisterText(697, "Terminal");
-    RegisterText(698, "Terminals");
-    RegisterText(699, "Terminalnummer");
-
-    // Working-time registration
-    RegisterText(700, "Tijdregistratie");
-    RegisterText(701, "Urenregistratie");
-    RegisterText(702, "Werktijd");
-    RegisterText(703, "Gewerkte uren");
-    RegisterText(704, "Aanwezige uren");
-    RegisterText(705, "Netto uren");
-    RegisterText(706, "Bruto uren");
-    RegisterText(707, "Saldo");
-    RegisterText(708, "Saldo vorige periode");
-    RegisterText(709, "Saldo deze periode");
-    RegisterText(710, "Nieuw saldo");
-    RegisterText(711, "Plusuren");
-    RegisterText(712, "Minuren");
-    RegisterText(713, "Verlof");
-    RegisterText(714, "Verlofuren");
-    RegisterText(715, "Verlofsaldo");
-    RegisterText(716, "Verlofaanvraag");
-    RegisterText(717, "Verlof aanvragen");
-    RegisterText(718, "Verlof goedkeuren");
-    RegisterText(719, "Verlof afkeuren");
-    RegisterText(720, "Het verlof is goedgekeurd.");
-    RegisterText(721, "Het verlof is afgekeurd.");
-    RegisterText(722, "Onvoldoende verlofsaldo.");
-    RegisterText(723, "Ziek");
-    RegisterText(724, "Ziekmelding");
-    RegisterText(725, "Betermelding");
-    RegisterText(726, "Ziekteverzuim");
-    RegisterText(727, "Verzuim");
-    RegisterText(728, "Verzuimcode");
-    RegisterText(729, "Verzuimcodes");
-    RegisterText(730, "Afwezigheidscode");
-    RegisterText(731, "Afwezigheidscodes");
-    RegisterText(732, "Bijzonder verlof");
-    RegisterText(733, "Zwangerschapsverlof");
-    RegisterText(734, "Ouderschapsverlof");
-    RegisterText(735, "Vakantie");
-    RegisterText(736, "Snipperdag");
-    RegisterText(737, "ADV");
-    RegisterText(738, "ADV-dag");
-    RegisterText(739, "Tijd voor tijd");
-    RegisterText(740, "Compensatie-uren");
-    RegisterText(741, "Dokter/tandarts");
-    RegisterText(742, "Dienstreis");
-    RegisterText(743, "Cursus");
-    RegisterText(744, "Opleiding");
-    RegisterText(745, "Thuiswerken");
-    RegisterText(746, "Onbetaald verlof");
-    RegisterText(747, "Calamiteitenverlof");
-    RegisterText(748, "Kort verzuim");
-    RegisterText(749, "Verzuimpercentage");
-    RegisterText(750, "Verzuimfrequentie");
-    RegisterText(751, "In");
-    RegisterText(752, "Uit");
-    RegisterText(753, "Inklokken");
-    RegisterText(754, "Uitklokken");
-    RegisterText(755, "Ingeklokt");
-    RegisterText(756, "Uitgeklokt");
-    RegisterText(757, "Klok");
-    RegisterText(758, "Prikklok");
-    RegisterText(759, "Tijdregistratieterminal");
-    RegisterText(760, "Niet ingeklokt");
-    RegisterText(761, "Niet uitgeklokt");
-    RegisterText(762, "Ontbrekende boekingen");
-    RegisterText(763, "Ontbrekende boeking op %s");
-    RegisterText(764, "Dubbele boeking");
-    RegisterText(765, "Onvolledige dag");
-    RegisterText(766, "Dagtotaal");
-    RegisterText(767, "Weektotaal");
-    RegisterText(768, "Maandtotaal");
-    RegisterText(769, "Periodetotaal");
-    RegisterText(770, "Jaartotaal");
-    RegisterText(771, "Tellers");
-    RegisterText(772, "Teller");
-    RegisterText(773, "Tellerstand");
-    RegisterText(774, "Teller bijwerken");
-    RegisterText(775, "Teller op nul zetten");
-    RegisterText(776, "Overuren uitbetalen");
-    RegisterText(777, "Overuren naar verlof");
-    RegisterText(778, "Maximaal saldo");
-    RegisterText(779, "Minimaal saldo");
-    RegisterText(780, "Saldo overschreden");
-    RegisterText(781, "Verwerken");
-    RegisterText(782, "Dagverwerking");
-    RegisterText(783, "Dagen verwerken");
-    RegisterText(784, "Verwerking gestart");
-    RegisterText(785, "Verwerking gereed");
-    RegisterText(786, "Verwerking van %d dagen gereed.");
-    RegisterText(787, "Herberekenen");
-    RegisterText(788, "Herberekenen vanaf");
-    RegisterText(789, "Salarisexport");
-    RegisterText(790, "Looncomponent");
-    RegisterText(791, "Looncomponenten");
-    RegisterText(792, "Urensoort");
-    RegisterText(793, "Urensoorten");
-    RegisterText(794, "Project");
-    RegisterText(795, "Projecten");
-    RegisterText(796, "Projectnummer");
-    RegisterText(797, "Activiteit");
-    RegisterText(798, "Activiteiten");
-    RegisterText(799, "Projecturen");
-
-    // Visitors
-    RegisterText(800, "Bezoeker");
-    RegisterText(801, "Bezoekers");
-    RegisterText(802, "Bezoek");
-    RegisterText(803, "Bezoekregistratie");
-    RegisterText(804, "Bezoeker &aanmelden");
-    RegisterText(805, "Bezoeker a&fmelden");
-    RegisterText(806, "Bezoeker aangemeld");
-    RegisterText(807, "Bezoeker afgemeld");
-    RegisterText(808, "Aanwezige bezoekers");
-    RegisterText(809, "Bezoekersoverzicht");
-    RegisterText(810, "Verwacht bezoek");
-    RegisterText(811, "Verwachte bezoekers");
-    RegisterText(812, "Bezoek vooraf aanmelden");
-    RegisterText(813, "Bezoekt");
-    RegisterText(814, "Bezoekt persoon");
-    RegisterText(815, "Bezoekt afdeling");
-    RegisterText(816, "Bedrijf bezoeker");
-    RegisterText(817, "Doel van het bezoek");
-    RegisterText(818, "Aankomsttijd");
-    RegisterText(819, "Vertrektijd");
-    RegisterText(820, "Verwachte aankomst");
-    RegisterText(821, "Verwacht vertrek");
-    RegisterText(822, "Bezoekduur");
-    RegisterText(823, "Bezoekerspas uitgeven");
-    RegisterText(824, "Bezoekerspas innemen");
-    RegisterText(825, "Bezoekerspas niet ingeleverd");
-    RegisterText(826, "Deze bezoeker heeft nog een pas.");
-    RegisterText(827, "Bezoekersbadge afdrukken");
-    RegisterText(828, "Ontvangst");
-    RegisterText(829, "Receptie");
-    RegisterText(830, "Receptionist");
-    RegisterText(831, "Gastheer");
-    RegisterText(832, "Gastvrouw");
-    RegisterText(833, "Gastheer informeren");
-    RegisterText(834, "Bericht aan gastheer");
-    RegisterText(835, "Uw bezoeker %s is gearriveerd.");
-    RegisterText(836, "Bezoeker %s wacht bij de receptie.");
-    RegisterText(837, "Bezoekerslijst");
-    RegisterText(838, "Dagbezoekers");
-    RegisterText(839, "Vaste bezoekers");
-    RegisterText(840, "Zwarte lijst");
-    RegisterText(841, "Op zwarte lijst");
-    RegisterText(842, "Deze bezoeker staat op de zwarte lijst!");
-    RegisterText(843, "Huisregels");
-    RegisterText(844, "Huisregels geaccepteerd");
-    RegisterText(845, "Veiligheidsinstructie");
-    RegisterText(846, "Veiligheidsinstructie gevolgd");
-    RegisterText(847, "Geheimhoudingsverklaring");
-    RegisterText(848, "Geheimhoudingsverklaring getekend");
-    RegisterText(849, "Legitimatie gecontroleerd");
-    RegisterText(850, "Soort legitimatie");
-    RegisterText(851, "Paspoort");
-    RegisterText(852, "Rijbewijs");
-    RegisterText(853, "Identiteitskaart");
-    RegisterText(854, "Kenteken bezoeker");
-    RegisterText(855, "Parkeerplaats bezoeker");
-    RegisterText(856, "Bezoek be\xEBindigen");
-    RegisterText(857, "Alle bezoekers afmelden");
-    RegisterText(858, "Bezoekers die nog aanwezig zijn");
-    RegisterText(859, "Bezoek verlengen");
-    RegisterText(860, "Bezoek annuleren");
-    RegisterText(861, "Groepsbezoek");
-    RegisterText(862, "Aantal bezoekers");
-    RegisterText(863, "Bezoekers per dag");
-    RegisterText(864, "Bezoekers per maand");
-    RegisterText(865, "Bezoekhistorie");
-    RegisterText(866, "Laatste bezoek");
-    RegisterText(867, "Eerder bezoek");
-    RegisterText(868, "Nieuwe bezoeker");
-    RegisterText(869, "Bekende bezoeker");
-    RegisterText(870, "Bezoeker zoeken");
-    RegisterText(871, "Bezoeker niet gevonden.");
-    RegisterText(872, "Leverancier");
-    RegisterText(873, "Leveranciers");
-    RegisterText(874, "Levering");
-    RegisterText(875, "Koerier");
-    RegisterText(876, "Pakket");
-    RegisterText(877, "Pakketregistratie");
-    RegisterText(878, "Pakket ontvangen");
-    RegisterText(879, "Pakket afgehaald");
-    RegisterText(880, "Bezoekersvoorwaarden");
-    RegisterText(881, "Welkom");
-    RegisterText(882, "Welkom, %s");
-    RegisterText(883, "Tot ziens");
-    RegisterText(884, "Tot ziens, %s");
-    RegisterText(885, "Meldt u zich bij de receptie.");
-    RegisterText(886, "Uw pas is niet geldig.");
-    RegisterText(887, "Neem contact op met de receptie.");
-    RegisterText(888, "Toegang verleend, welkom.");
-    RegisterText(889, "Bezoekersterminal");
-    RegisterText(890, "Zelfregistratie");
-    RegisterText(891, "QR-code");
-    RegisterText(892, "Uitnodiging");
-    RegisterText(893, "Uitnodiging versturen");
-    RegisterText(894, "Uitnodiging verstuurd aan %s");
-    RegisterText(895, "Bezoekersportaal");
-    RegisterText(896, "Wachtwoord bezoekersportaal");
-    RegisterText(897, "Bezoekersvoorwaarden afdrukken");
-    RegisterText(898, "Bezoekgegevens bewaren (dagen)");
-    RegisterText(899, "Bezoekgegevens opschonen");
-
-    // Reports and printing
-    RegisterText(900, "Rapport");
-    RegisterText(901, "Rapporten");
-    RegisterText(902, "Rapportage");
-    RegisterText(903, "Rapport kiezen");
-    RegisterText(904, "Rapport afdrukken");
-    RegisterText(905, "Rapport opslaan");
-    RegisterText(906, "Rapport exporteren");
-    RegisterText(907, "Rapportnaam");
-    RegisterText(908, "Rapportdefinitie");
-    RegisterText(909, "Rapportgenerator");
-    RegisterText(910, "Printer");
-    RegisterText(911, "Printerinstellingen");
-    RegisterText(912, "Printer kiezen");
-    RegisterText(913, "Standaardprinter");
-    RegisterText(914, "Er is geen printer ge\xEFnstalleerd.");
-    RegisterText(915, "Papierformaat");
-    RegisterText(916, "Staand");
-    RegisterText(917, "Liggend");
-    RegisterText(918, "Marges");
-    RegisterText(919, "Kopregel");
-    RegisterText(920, "Voetregel");
-    RegisterText(921, "Pagina");
-    RegisterText(922, "Pagina %d van %d");
-    RegisterText(923, "Afgedrukt op %s");
-    RegisterText(924, "Aantal exemplaren");
-    RegisterText(925, "Alle pagina's");
-    RegisterText(926, "Huidige pagina");
-    RegisterText(927, "Pagina's van");
-    RegisterText(928, "Pagina's tot");
-    RegisterText(929, "Afdrukken naar bestand");
-    RegisterText(930, "Exporteren naar Excel");
-    RegisterText(931, "Exporteren naar PDF");
-    RegisterText(932, "Exporteren naar CSV");
-    RegisterText(933, "Scheidingsteken");
-    RegisterText(934, "Kolommen");
-    RegisterText(935, "Kolom");
-    RegisterText(936, "Kolombreedte");
-    RegisterText(937, "Kolomkop");
-    RegisterText(938, "Regel");
-    RegisterText(939, "Regels");
-    RegisterText(940, "Regelafstand");
-    RegisterText(941, "Lettertype");
-    RegisterText(942, "Lettergrootte");
-    RegisterText(943, "Vet");
-    RegisterText(944, "Cursief");
-    RegisterText(945, "Onderstreept");
-    RegisterText(946, "Uitlijning");
-    RegisterText(947, "Links");
-    RegisterText(948, "Rechts");
-    RegisterText(949, "Gecentreerd");
-    RegisterText(950, "Sortering");
-    RegisterText(951, "Sorteren op");
-    RegisterText(952, "Oplopend");
-    RegisterText(953, "Aflopend");
-    RegisterText(954, "Groeperen op");
-    RegisterText(955, "Subtotaal");
-    RegisterText(956, "Subtotalen");
-    RegisterText(957, "Eindtotaal");
-    RegisterText(958, "Selectiecriteria");
-    RegisterText(959, "Selectie");
-    RegisterText(960, "Selectie opslaan");
-    RegisterText(961, "Selectie laden");
-    RegisterText(962, "Periode kiezen");
-    RegisterText(963, "Rapport wordt aangemaakt...");
-    RegisterText(964, "Het rapport bevat geen gegevens.");
-    RegisterText(965, "Het rapport is opgeslagen als %s");
-    RegisterText(966, "Zoom");
-    RegisterText(967, "Vergroten");
-    RegisterText(968, "Verkleinen");
-    RegisterText(969, "Paginabreedte");
-    RegisterText(970, "Hele pagina");
-    RegisterText(971, "Eerste pagina");
-    RegisterText(972, "Laatste pagina");
-    RegisterText(973, "Vorige pagina");
-    RegisterText(974, "Volgende pagina");
-    RegisterText(975, "Ga naar pagina");
-    RegisterText(976, "Logo");
-    RegisterText(977, "Logo afdrukken");
-    RegisterText(978, "Titel");
-    RegisterText(979, "Subtitel");
-    RegisterText(980, "Afdrukdatum");
-    RegisterText(981, "Afdruktijd");
-    RegisterText(982, "Afgedrukt door ");
-    RegisterText(983, "Grafiek");
-    RegisterText(984, "Staafdiagram");
-    RegisterText(985, "Lijndiagram");
-    RegisterText(986, "Cirkeldiagram");
-    RegisterText(987, "Legenda");
-    RegisterText(988, "Detail");
-    RegisterText(989, "Overzicht");
-    RegisterText(990, "Samenvatting");
-    RegisterText(991, "Lijst");
-    RegisterText(992, "Etiketten");
-    RegisterText(993, "Etiket");
-    RegisterText(994, "Etiketformaat");
-    RegisterText(995, "Rapport per e-mail");
-    RegisterText(996, "Rapport per e-mail versturen");
-    RegisterText(997, "Geplande rapporten");
-    RegisterText(998, "Rapport automatisch afdrukken");
-    RegisterText(999, "Rapportinstellingen");
-
-    // System and diagnostic screens (English)
-    RegisterText(1000, "About");
-    RegisterText(1001, "Version");
-    RegisterText(1002, "Memory");
-    RegisterText(1003, "Memory usage");
-    RegisterText(1004, "Free memory");
-    RegisterText(1005, "Total memory");
-    RegisterText(1006, "Processes");
-    RegisterText(1007, "Threads");
-    RegisterText(1008, "Handles");
-    RegisterText(1009, "Uptime");
-    RegisterText(1010, "Computer name");
-    RegisterText(1011, "User name");
-    RegisterText(1012, "Operating system");
-    RegisterText(1013, "Processor");
-    RegisterText(1014, "Disk space");
-    RegisterText(1015, "Free disk space");
-    RegisterText(1016, "Network");
-    RegisterText(1017, "IP address");
-    RegisterText(1018, "Host name");
-    RegisterText(1019, "Port");
-    RegisterText(1020, "Connected");
-    RegisterText(1021, "Disconnected");
-    RegisterText(1022, "Connection test");
-    RegisterText(1023, "&Test connection");
-    RegisterText(1024, "Server");
-    RegisterText(1025, "Client");
-    RegisterText(1026, "Database version");
-    RegisterText(1027, "Program version");
-    RegisterText(1028, "Build date");
-    RegisterText(1029, "Licence");
-    RegisterText(1030, "Licensed to ");
-    RegisterText(1031, "Licence number");
-    RegisterText(1032, "Licence expires on %s");
-    RegisterText(1033, "Number of licences");
-    RegisterText(1034, "Modules");
-    RegisterText(1035, "Module");
-    RegisterText(1036, "Loaded modules");
-    RegisterText(1037, "Log file");
-    RegisterText(1038, "View log file");
-    RegisterText(1039, "Clear log file");
-    RegisterText(1040, "Error log");
-    RegisterText(1041, "Trace");
-    RegisterText(1042, "Trace level");
-    RegisterText(1043, "Debug");
-    RegisterText(1044, "Debug information");
-    RegisterText(1045, "Diagnostics");
-    RegisterText(1046, "System information");
-    RegisterText(1047, "Copy to clipboard");
-    RegisterText(1048, "Save as...");
-    RegisterText(1049, "Details");
-    RegisterText(1050, "Exception");
-    RegisterText(1051, "Exception in module %s");
-    RegisterText(1052, "Address");
-    RegisterText(1053, "Stack");
-    RegisterText(1054, "Call stack");
-    RegisterText(1055, "Registers");
-    RegisterText(1056, "Send report");
-    RegisterText(1057, "Restart program");
-    RegisterText(1058, "Close program");
-    RegisterText(1059, "&Continue");
-    RegisterText(1060, "&Ignore");
-    RegisterText(1061, "&Retry");
-    RegisterText(1062, "&Abort");
-    RegisterText(1063, "Please wait...");
-    RegisterText(1064, "Elapsed time");
-    RegisterText(1065, "Statistics");
-    RegisterText(1066, "Packets sent");
-    RegisterText(1067, "Packets received");
-    RegisterText(1068, "Bytes sent");
-    RegisterText(1069, "Bytes received");
-    RegisterText(1070, "Errors");
-    RegisterText(1071, "Timeouts");
-    RegisterText(1072, "Queue");
-    RegisterText(1073, "Queue length");
-    RegisterText(1074, "Polling interval");
-    RegisterText(1075, "Communication monitor");
-    RegisterText(1076, "Start monitor");
-    RegisterText(1077, "Stop monitor");
-    RegisterText(1078, "Clear");
-    RegisterText(1079, "Raw data");
-    RegisterText(1080, "Hex view");
-    RegisterText(1081, "Baud rate");
-    RegisterText(1082, "COM port");
-    RegisterText(1083, "Data bits");
-    RegisterText(1084, "Stop bits");
-    RegisterText(1085, "Parity");
-    RegisterText(1086, "None");
-    RegisterText(1087, "Even");
-    RegisterText(1088, "Odd");
-    RegisterText(1089, "Settings saved.");
-    RegisterText(1090, "Settings could not be saved.");
-    RegisterText(1091, "Service");
-    RegisterText(1092, "Service running");
-    RegisterText(1093, "Service stopped");
-    RegisterText(1094, "Start service");
-    RegisterText(1095, "Stop service");
-    RegisterText(1096, "Install service");
-    RegisterText(1097, "Remove service");
-    RegisterText(1098, "Service status: %s");
-    RegisterText(1099, "Event viewer");
-
-    // Communication with controllers and server
-    RegisterText(1100, "Communicatie");
-    RegisterText(1101, "Communicatie-instellingen");
-    RegisterText(1102, "Communicatiepoort");
-    RegisterText(1103, "Communicatieserver");
-    RegisterText(1104, "Communicatie starten");
-    RegisterText(1105, "Communicatie stoppen");
-    RegisterText(1106, "Communicatie actief");
-    RegisterText(1107, "Communicatie onderbroken");
-    RegisterText(1108, "Verbindingstype");
-    RegisterText(1109, "Seri\xEBle verbinding");
-    RegisterText(1110, "Netwerkverbinding");
-    RegisterText(1111, "Modemverbinding");
-    RegisterText(1112, "Telefoonnummer modem");
-    RegisterText(1113, "Inbellen");
-    RegisterText(1114, "Ophangen");
-    RegisterText(1115, "Lijn");
-    RegisterText(1116, "Lijnen");
-    RegisterText(1117, "Lijnnummer");
-    RegisterText(1118, "Lijn %d");
-    RegisterText(1119, "Time-out");
-    RegisterText(1120, "Time-out (ms)");
-    RegisterText(1121, "Aantal pogingen");
-    RegisterText(1122, "Wachttijd tussen pogingen");
-    RegisterText(1123, "Poging %d van %d");
-    RegisterText(1124, "Geen antwoord van controller %s");
-    RegisterText(1125, "Controller %d meldt fout %d");
-    RegisterText(1126, "Controllertype");
-    RegisterText(1127, "Controllergegevens");
-    RegisterText(1128, "Controllerstatus");
-    RegisterText(1129, "Controllertijd");
-    RegisterText(1130, "Tijd synchroniseren");
-    RegisterText(1131, "Tijd van alle controllers synchroniseren");
-    RegisterText(1132, "De tijd is gesynchroniseerd.");
-    RegisterText(1133, "Geheugen controller");
-    RegisterText(1134, "Geheugen controller vol");
-    RegisterText(1135, "Buffer");
-    RegisterText(1136, "Bufferbezetting");
-    RegisterText(1137, "Buffer uitlezen");
-    RegisterText(1138, "Buffer wissen");
-    RegisterText(1139, "Boekingen ophalen");
-    RegisterText(1140, "Boekingen worden opgehaald...");
-    RegisterText(1141, "%d boekingen opgehaald.");
-    RegisterText(1142, "Laatste contact");
-    RegisterText(1143, "Eerste contact");
-    RegisterText(1144, "Netwerkadres");
-    RegisterText(1145, "Subnetmasker");
-    RegisterText(1146, "Gateway");
-    RegisterText(1147, "MAC-adres");
-    RegisterText(1148, "DHCP");
-    RegisterText(1149, "Vast IP-adres");
-    RegisterText(1150, "Poortnummer");
-    RegisterText(1151, "Versleuteling");
-    RegisterText(1152, "Versleutelingssleutel");
-    RegisterText(1153, "Beveiligde verbinding");
-    RegisterText(1154, "Certificaat");
-    RegisterText(1155, "Certificaat verlopen");
-    RegisterText(1156, "Certificaat ongeldig");
-    RegisterText(1157, "Ping");
-    RegisterText(1158, "Ping mislukt.");
-    RegisterText(1159, "Ping geslaagd.");
-    RegisterText(1160, "Netwerk doorzoeken");
-    RegisterText(1161, "Controllers zoeken in het netwerk");
-    RegisterText(1162, "Gevonden controllers");
-    RegisterText(1163, "Geen controllers gevonden.");
-    RegisterText(1164, "Adres instellen");
-    RegisterText(1165, "Adres wijzigen");
-    RegisterText(1166, "Dit adres is al in gebruik.");
-    RegisterText(1167, "Ongeldig IP-adres.");
-    RegisterText(1168, "Ongeldig poortnummer.");
-    RegisterText(1169, "Hostnaam");
-    RegisterText(1170, "Servernaam");
-    RegisterText(1171, "Serverpoort");
-    RegisterText(1172, "Serverinstellingen");
-    RegisterText(1173, "Back-upserver");
-    RegisterText(1174, "Overschakelen naar back-upserver");
-    RegisterText(1175, "Hoofdserver");
-    RegisterText(1176, "Serverstatus");
-    RegisterText(1177, "Server gestart");
-    RegisterText(1178, "Server gestopt");
-    RegisterText(1179, "Verbonden clients");
-    RegisterText(1180, "Clientverbindingen");
-    RegisterText(1181, "Werkstation");
-    RegisterText(1182, "Werkstations");
-    RegisterText(1183, "Werkstationnaam");
-    RegisterText(1184, "Dit werkstation is niet geregistreerd.");
-    RegisterText(1185, "Werkstation registreren");
-    RegisterText(1186, "Berichten");
-    RegisterText(1187, "Bericht");
-    RegisterText(1188, "Berichtenlog");
-    RegisterText(1189, "Bericht versturen");
-    RegisterText(1190, "Bericht ontvangen");
-    RegisterText(1191, "Onbekend bericht ontvangen");
-    RegisterText(1192, "Checksumfout");
-    RegisterText(1193, "Protocolfout");
-    RegisterText(1194, "Protocol");
-    RegisterText(1195, "Protocolversie");
-    RegisterText(1196, "Onbekend protocol");
-    RegisterText(1197, "Gegevens verzenden");
-    RegisterText(1198, "Gegevens ontvangen");
-    RegisterText(1199, "Alle gegevens opnieuw verzenden");
-
-    // Alarm handling and security
-    RegisterText(1200, "Alarmafhandeling");
-    RegisterText(1201, "Alarmcentrale");
-    RegisterText(1202, "Doormelden naar alarmcentrale");
-    RegisterText(1203, "Alarm doormelden");
-    RegisterText(1204, "Doormelding");
-    RegisterText(1205, "Doormelding mislukt");
-    RegisterText(1206, "Alarminstructie");
-    RegisterText(1207, "Alarminstructies");
-    RegisterText(1208, "Instructie");
-    RegisterText(1209, "Te volgen procedure");
-    RegisterText(1210, "Alarmtype");
-    RegisterText(1211, "Alarmtypes");
-    RegisterText(1212, "Alarmniveau");
-    RegisterText(1213, "Laag");
-    RegisterText(1214, "Normaal");
-    RegisterText(1215, "Hoog");
-    RegisterText(1216, "Kritiek");
-    RegisterText(1217, "Alarmkleur");
-    RegisterText(1218, "Alarmgeluid");
-    RegisterText(1219, "Geluidsbestand");
-    RegisterText(1220, "Geluid afspelen");
-    RegisterText(1221, "Alarm herhalen");
-    RegisterText(1222, "Herhalen na (minuten)");
-    RegisterText(1223, "Escalatie");
-    RegisterText(1224, "Escaleren naar");
-    RegisterText(1225, "Escalatietijd");
-    RegisterText(1226, "Alarm ge\xEBscaleerd");
-    RegisterText(1227, "Alarm onderdrukken");
-    RegisterText(1228, "Alarm onderdrukt");
-    RegisterText(1229, "Onderdrukken tot");
-    RegisterText(1230, "Alarm resetten");
-    RegisterText(1231, "Alarm gereset");
-    RegisterText(1232, "Ingang in alarm");
-    RegisterText(1233, "Ingang in rust");
-    RegisterText(1234, "Ingang overbrugd");
-    RegisterText(1235, "Ingang overbruggen");
-    RegisterText(1236, "Overbrugging opheffen");
-    RegisterText(1237, "Inbraakalarm");
-    RegisterText(1238, "Brandalarm");
-    RegisterText(1239, "Overvalalarm");
-    RegisterText(1240, "Technisch alarm");
-    RegisterText(1241, "Paniekknop");
-    RegisterText(1242, "Stil alarm");
-    RegisterText(1243, "Dwangcode");
-    RegisterText(1244, "Dwangcode ingevoerd");
-    RegisterText(1245, "Beveiliging");
-    RegisterText(1246, "Beveiligingsbedrijf");
-    RegisterText(1247, "Meldkamer");
-    RegisterText(1248, "Bewaking");
-    RegisterText(1249, "Bewaker");
-    RegisterText(1250, "Ronde");
-    RegisterText(1251, "Rondes");
-    RegisterText(1252, "Ronde starten");
-    RegisterText(1253, "Ronde be\xEBindigd");
-    RegisterText(1254, "Controlepunt");
-    RegisterText(1255, "Controlepunten");
-    RegisterText(1256, "Controlepunt gemist");
-    RegisterText(1257, "Ronde te laat");
-    RegisterText(1258, "Inschakelen");
-    RegisterText(1259, "Uitschakelen");
-    RegisterText(1260, "Ingeschakeld");
-    RegisterText(1261, "Uitgeschakeld");
-    RegisterText(1262, "Gebied");
-    RegisterText(1263, "Gebieden");
-    RegisterText(1264, "Gebied inschakelen");
-    RegisterText(1265, "Gebied uitschakelen");
-    RegisterText(1266, "Het gebied is ingeschakeld.");
-    RegisterText(1267, "Gebied kan niet worden ingeschakeld: ingang %s is open.");
-    RegisterText(1268, "Inbraakcentrale");
-    RegisterText(1269, "Koppeling inbraakcentrale");
-    RegisterText(1270, "Koppeling brandmeldcentrale");
-    RegisterText(1271, "Koppeling camerasysteem");
-    RegisterText(1272, "Koppeling");
-    RegisterText(1273, "Koppelingen");
-    RegisterText(1274, "Actie");
-    RegisterText(1275, "Acties");
-    RegisterText(1276, "Actie bij alarm");
-    RegisterText(1277, "Actie uitvoeren");
-    RegisterText(1278, "Macro");
-    RegisterText(1279, "Macro's");
-    RegisterText(1280, "Macro starten");
-    RegisterText(1281, "Gebeurtenis");
-    RegisterText(1282, "Gebeurtenissen");
-    RegisterText(1283, "Gebeurtenissenlog");
-    RegisterText(1284, "Soort gebeurtenis");
-    RegisterText(1285, "Gebeurtenissen filteren");
-    RegisterText(1286, "Live gebeurtenissen");
-    RegisterText(1287, "Gebeurtenis bevestigen");
-    RegisterText(1288, "Laatste gebeurtenissen");
-    RegisterText(1289, "Aantal gebeurtenissen");
-    RegisterText(1290, "Tijdstip gebeurtenis");
-    RegisterText(1291, "Sms");
-    RegisterText(1292, "Sms versturen");
-    RegisterText(1293, "Sms-bericht");
-    RegisterText(1294, "E-mail versturen");
-    RegisterText(1295, "E-mail bij alarm");
-    RegisterText(1296, "Ontvangers");
-    RegisterText(1297, "Ontvanger");
-    RegisterText(1298, "Telefoonnummer voor sms");
-    RegisterText(1299, "Sms verstuurd aan %s");
-
-    // Parking
-    RegisterText(1300, "Parkeren");
-    RegisterText(1301, "Parkeerterrein");
-    RegisterText(1302, "Parkeerterreinen");
-    RegisterText(1303, "Parkeergarage");
-    RegisterText(1304, "Parkeergroep");
-    RegisterText(1305, "Parkeergroepen");
-    RegisterText(1306, "Parkeerplaats");
-    RegisterText(1307, "Parkeerplaatsen");
-    RegisterText(1308, "Aantal parkeerplaatsen");
-    RegisterText(1309, "Vrije plaatsen");
-    RegisterText(1310, "Bezette plaatsen");
-    RegisterText(1311, "Vol");
-    RegisterText(1312, "Parkeerterrein vol");
-    RegisterText(1313, "Bezetting parkeerterrein");
-    RegisterText(1314, "Parkeerrecht");
-    RegisterText(1315, "Parkeerrechten");
-    RegisterText(1316, "Parkeertijd");
-    RegisterText(1317, "Maximale parkeertijd");
-    RegisterText(1318, "Inrijden");
-    RegisterText(1319, "Uitrijden");
-    RegisterText(1320, "Inrit");
-    RegisterText(1321, "Uitrit");
-    RegisterText(1322, "Slagboom openen");
-    RegisterText(1323, "Slagboom sluiten");
-    RegisterText(1324, "Kentekenherkenning");
-    RegisterText(1325, "Kenteken herkend");
-    RegisterText(1326, "Kenteken niet herkend");
-    RegisterText(1327, "Onbekend kenteken: %s");
-    RegisterText(1328, "Gereserveerde plaats");
-    RegisterText(1329, "Gereserveerde plaatsen");
-    RegisterText(1330, "Invalidenparkeerplaats");
-    RegisterText(1331, "Laadpaal");
-    RegisterText(1332, "Laadpalen");
-    RegisterText(1333, "Parkeerkaart");
-    RegisterText(1334, "Parkeerticket");
-    RegisterText(1335, "Ticket");
-    RegisterText(1336, "Ticket verloren");
-    RegisterText(1337, "Ticketautomaat");
-    RegisterText(1338, "Betaalautomaat");
-    RegisterText(1339, "Uitrijkaart");
-    RegisterText(1340, "Parkeertarief");
-    RegisterText(1341, "Tarief");
-    RegisterText(1342, "Tarieven");
-    RegisterText(1343, "Tarief per uur");
-    RegisterText(1344, "Dagtarief");
-    RegisterText(1345, "Gratis parkeren");
-    RegisterText(1346, "Abonnement");
-    RegisterText(1347, "Abonnementen");
-    RegisterText(1348, "Abonnementhouder");
-    RegisterText(1349, "Abonnement verlopen");
-    RegisterText(1350, "Abonnement verlengen");
-    RegisterText(1351, "Parkeergroep vol");
-    RegisterText(1352, "Aantal in parkeergroep");
-    RegisterText(1353, "Maximaal aantal in parkeergroep");
-    RegisterText(1354, "Teller parkeergroep");
-    RegisterText(1355, "Teller parkeergroep corrigeren");
-    RegisterText(1356, "Aanwezig in parkeergroep");
-    RegisterText(1357, "Parkeergroep toevoegen");
-    RegisterText(1358, "Parkeergroep wijzigen");
-    RegisterText(1359, "Parkeergroep verwijderen");
-    RegisterText(1360, "Parkeergroep %s is vol.");
-    RegisterText(1361, "Persoon is niet aanwezig in parkeergroep %s");
-    RegisterText(1362, "Voertuig");
-    RegisterText(1363, "Voertuigen");
-    RegisterText(1364, "Voertuigtype");
-    RegisterText(1365, "Personenauto");
-    RegisterText(1366, "Bestelwagen");
-    RegisterText(1367, "Vrachtwagen");
-    RegisterText(1368, "Motor");
-    RegisterText(1369, "Fiets");
-    RegisterText(1370, "Fietsenstalling");
-    RegisterText(1371, "Bezoekersparkeren");
-    RegisterText(1372, "Parkeren voor bezoekers");
-    RegisterText(1373, "Parkeerplaats reserveren");
-    RegisterText(1374, "Parkeerreservering");
-    RegisterText(1375, "Parkeerreserveringen");
-    RegisterText(1376, "Reservering");
-    RegisterText(1377, "Reserveringen");
-    RegisterText(1378, "Reservering bevestigd");
-    RegisterText(1379, "Reservering geannuleerd");
-    RegisterText(1380, "Lus");
-    RegisterText(1381, "Detectielus");
-    RegisterText(1382, "Voertuig gedetecteerd");
-    RegisterText(1383, "Voertuig op lus");
-    RegisterText(1384, "Verkeerslicht");
-    RegisterText(1385, "Rood");
-    RegisterText(1386, "Groen");
-    RegisterText(1387, "Oranje");
-    RegisterText(1388, "Display");
-    RegisterText(1389, "Vrije-plaatsendisplay");
-    RegisterText(1390, "Tekst op display");
-    RegisterText(1391, "Parkeerhistorie");
-    RegisterText(1392, "Parkeerduur");
-    RegisterText(1393, "Gemiddelde parkeerduur");
-    RegisterText(1394, "Bezettingsgraad");
-    RegisterText(1395, "Langparkeerders");
-    RegisterText(1396, "Auto's aanwezig");
-    RegisterText(1397, "Voertuigen aanwezig");
-    RegisterText(1398, "Parkeeroverzicht");
-    RegisterText(1399, "Parkeerinstellingen");
-
-    // Payment, canteen and balances
-    RegisterText(1400, "Betalen");
-    RegisterText(1401, "Betaling");
-    RegisterText(1402, "Betalingen");
-    RegisterText(1403, "Betaalwijze");
-    RegisterText(1404, "Contant");
-    RegisterText(1405, "Pinnen");
-    RegisterText(1406, "Creditcard");
-    RegisterText(1407, "Op rekening");
-    RegisterText(1408, "Tegoed");
-    RegisterText(1409, "Tegoed opwaarderen");
-    RegisterText(1410, "Opwaarderen");
-    RegisterText(1411, "Opwaardeerbedrag");
-    RegisterText(1412, "Opwaardering");
-    RegisterText(1413, "Opwaarderingen");
-    RegisterText(1414, "Saldo op pas");
-    RegisterText(1415, "Saldo ontoereikend");
-    RegisterText(1416, "Onvoldoende saldo.");
-    RegisterText(1417, "Bedrag");
-    RegisterText(1418, "Bedragen");
-    RegisterText(1419, "Te betalen bedrag");
-    RegisterText(1420, "Betaald");
-    RegisterText(1421, "Niet betaald");
-    RegisterText(1422, "Wisselgeld");
-    RegisterText(1423, "Korting");
-    RegisterText(1424, "Kortingspercentage");
-    RegisterText(1425, "BTW");
-    RegisterText(1426, "BTW-percentage");
-    RegisterText(1427, "Exclusief BTW");
-    RegisterText(1428, "Inclusief BTW");
-    RegisterText(1429, "Prijs");
-    RegisterText(1430, "Prijzen");
-    RegisterText(1431, "Prijslijst");
-    RegisterText(1432, "Artikel");
-    RegisterText(1433, "Artikelen");
-    RegisterText(1434, "Artikelnummer");
-    RegisterText(1435, "Artikelgroep");
-    RegisterText(1436, "Kassa");
-    RegisterText(1437, "Kassa's");
-    RegisterText(1438, "Kassa openen");
-    RegisterText(1439, "Kassa afsluiten");
-    RegisterText(1440, "Kassaoverzicht");
-    RegisterText(1441, "Kassabon");
-    RegisterText(1442, "Bon afdrukken");
-    RegisterText(1443, "Transactie");
-    RegisterText(1444, "Transacties");
-    RegisterText(1445, "Transactienummer");
-    RegisterText(1446, "Transactie geannuleerd");
-    RegisterText(1447, "Transactie mislukt");
-    RegisterText(1448, "Transactie geslaagd");
-    RegisterText(1449, "Terugbetalen");
-    RegisterText(1450, "Terugbetaling");
-    RegisterText(1451, "Restitutie");
-    RegisterText(1452, "Kantine");
-    RegisterText(1453, "Kantineverkoop");
-    RegisterText(1454, "Maaltijd");
-    RegisterText(1455, "Maaltijden");
-    RegisterText(1456, "Maaltijdregistratie");
-    RegisterText(1457, "Consumptie");
-    RegisterText(1458, "Consumpties");
-    RegisterText(1459, "Koffieautomaat");
-    RegisterText(1460, "Automaat");
-    RegisterText(1461, "Automaten");
-    RegisterText(1462, "Kopieerapparaat");
-    RegisterText(1463, "Printkosten");
-    RegisterText(1464, "Inhouding");
-    RegisterText(1465, "Inhoudingen op salaris");
-    RegisterText(1466, "Verrekenen met salaris");
-    RegisterText(1467, "Kosten");
-    RegisterText(1468, "Kostenoverzicht");
-    RegisterText(1469, "Dagomzet");
-    RegisterText(1470, "Omzet");
-    RegisterText(1471, "Omzet per artikel");
-    RegisterText(1472, "Omzet per kassa");
-    RegisterText(1473, "Factuur");
-    RegisterText(1474, "Facturen");
-    RegisterText(1475, "Factuurnummer");
-    RegisterText(1476, "Factuurdatum");
-    RegisterText(1477, "Debiteur");
-    RegisterText(1478, "Debiteuren");
-    RegisterText(1479, "Valuta");
-    RegisterText(1480, "Euro");
-    RegisterText(1481, "Bedrag in euro");
-    RegisterText(1482, "Ongeldig bedrag.");
-    RegisterText(1483, "Het bedrag moet groter zijn dan nul.");
-    RegisterText(1484, "Maximumbedrag overschreden.");
-    RegisterText(1485, "Maximumsaldo");
-    RegisterText(1486, "Minimumsaldo");
-    RegisterText(1487, "Kredietlimiet");
-    RegisterText(1488, "Automatisch opwaarderen");
-    RegisterText(1489, "Betaalterminal");
-    RegisterText(1490, "Betaalterminal niet bereikbaar.");
-    RegisterText(1491, "Betaling geweigerd");
-    RegisterText(1492, "Betaling gelukt");
-    RegisterText(1493, "Bedrag: %s");
-    RegisterText(1494, "Nieuw saldo: %s");
-    RegisterText(1495, "Saldo: %s");
-    RegisterText(1496, "Laatste betaling");
-    RegisterText(1497, "Betaalgeschiedenis");
-    RegisterText(1498, "Betaalinstellingen");
-    RegisterText(1499, "Tarieven per groep");
-
-    // Users, operators and rights
-    RegisterText(1500, "Gebruiker");
-    RegisterText(1501, "Gebruikers");
-    RegisterText(1502, "Gebruikersnaam");
-    RegisterText(1503, "Wachtwoord");
-    RegisterText(1504, "Wachtwoord wijzigen");
-    RegisterText(1505, "Oud wachtwoord");
-    RegisterText(1506, "Nieuw wachtwoord");
-    RegisterText(1507, "Wachtwoord bevestigen");
-    RegisterText(1508, "De wachtwoorden komen niet overeen.");
-    RegisterText(1509, "Het wachtwoord is onjuist.");
-    RegisterText(1510, "Wachtwoord verlopen");
-    RegisterText(1511, "Het wachtwoord moet minimaal %d tekens bevatten.");
-    RegisterText(1512, "&Aanmelden");
-    RegisterText(1513, "A&fmelden");
-    RegisterText(1514, "Aangemeld als %s");
-    RegisterText(1515, "Aanmelden mislukt.");
-    RegisterText(1516, "Deze gebruiker is geblokkeerd.");
-    RegisterText(1517, "Deze gebruiker bestaat al.");
-    RegisterText(1518, "Gebruiker toevoegen");
-    RegisterText(1519, "Gebruiker wijzigen");
-    RegisterText(1520, "Gebruiker verwijderen");
-    RegisterText(1521, "Gebruikersgroep");
-    RegisterText(1522, "Gebruikersgroepen");
-    RegisterText(1523, "Gebruikersrechten");
-    RegisterText(1524, "Rechten");
-    RegisterText(1525, "Rechtengroep");
-    RegisterText(1526, "Beheerder");
-    RegisterText(1527, "Systeembeheerder");
-    RegisterText(1528, "Operator");
-    RegisterText(1529, "Alleen lezen");
-    RegisterText(1530, "Lezen en schrijven");
-    RegisterText(1531, "Volledige rechten");
-    RegisterText(1532, "Geen rechten");
-    RegisterText(1533, "U heeft geen rechten voor deze functie.");
-    RegisterText(1534, "Functie-omschrijving");
-    RegisterText(1535, "Functies");
-    RegisterText(1536, "Gebruikersfunctie");
-    RegisterText(1537, "Gebruikersfuncties");
-    RegisterText(1538, "Menu");
-    RegisterText(1539, "Menu-item");
-    RegisterText(1540, "Module kiezen");
-    RegisterText(1541, "Programma");
-    RegisterText(1542, "Programma &afsluiten");
-    RegisterText(1543, "Wilt u het programma afsluiten?");
-    RegisterText(1544, "Programma-instellingen");
-    RegisterText(1545, "Taalkeuze");
-    RegisterText(1546, "Taal wijzigen");
-    RegisterText(1547, "De taal wordt gewijzigd na het herstarten van het programma.");
-    RegisterText(1548, "Automatisch afmelden na ");
-    RegisterText(1549, "Automatisch afmelden");
-    RegisterText(1550, "Sessie verlopen");
-    RegisterText(1551, "Uw sessie is verlopen, meld u opnieuw aan.");
-    RegisterText(1552, "Gebruikerslog");
-    RegisterText(1553, "Auditlog");
-    RegisterText(1554, "Handelingen van gebruiker");
-    RegisterText(1555, "Gebruiker %s heeft %s gewijzigd");
-    RegisterText(1556, "Laatste aanmelding");
-    RegisterText(1557, "Mislukte aanmeldpogingen");
-    RegisterText(1558, "Aantal mislukte pogingen");
-    RegisterText(1559, "Blokkeren na mislukte pogingen");
-    RegisterText(1560, "Windows-aanmelding gebruiken");
-    RegisterText(1561, "Domein");
-    RegisterText(1562, "Domeingebruiker");
-    RegisterText(1563, "Afdelingen van gebruiker");
-    RegisterText(1564, "Beperkt tot eigen afdeling");
-    RegisterText(1565, "Beperkt tot afdelingen");
-    RegisterText(1566, "Beperkt tot bedrijven");
-    RegisterText(1567, "Zichtbare velden");
-    RegisterText(1568, "Verborgen velden");
-    RegisterText(1569, "Veld");
-    RegisterText(1570, "Velden");
-    RegisterText(1571, "Veldnaam");
-    RegisterText(1572, "Veldtype");
-    RegisterText(1573, "Veldlengte");
-    RegisterText(1574, "Tekst");
-    RegisterText(1575, "Getal");
-    RegisterText(1576, "Datumveld");
-    RegisterText(1577, "Keuzelijst");
-    RegisterText(1578, "Selectievakje");
-    RegisterText(1579, "Verplicht veld");
-    RegisterText(1580, "Standaardwaarde");
-    RegisterText(1581, "Minimale waarde");
-    RegisterText(1582, "Maximale waarde");
-    RegisterText(1583, "Waarde");
-    RegisterText(1584, "Waarden");
-    RegisterText(1585, "Ongeldige waarde.");
-    RegisterText(1586, "De waarde moet liggen tussen %d en %d.");
-    RegisterText(1587, "De waarde is te lang.");
-    RegisterText(1588, "Alleen cijfers toegestaan.");
-    RegisterText(1589, "Scherm");
-    RegisterText(1590, "Schermen");
-    RegisterText(1591, "Schermindeling");
-    RegisterText(1592, "Schermindeling opslaan");
-    RegisterText(1593, "Schermindeling herstellen");
-    RegisterText(1594, "Kleuren");
-    RegisterText(1595, "Kleur kiezen");
-    RegisterText(1596, "Achtergrondkleur");
-    RegisterText(1597, "Tekstkleur");
-    RegisterText(1598, "Werkbalk");
-    RegisterText(1599, "Statusbalk");
-
-    // Leave, holidays and absence
-    RegisterText(1600, "Verlofkalender");
-    RegisterText(1601, "Verlofplanning");
-    RegisterText(1602, "Verlofoverzicht");
-    RegisterText(1603, "Verlofrecht");
-    RegisterText(1604, "Verlofrecht per jaar");
-    RegisterText(1605, "Wettelijk verlof");
-    RegisterText(1606, "Bovenwettelijk verlof");
-    RegisterText(1607, "Verlof meenemen naar volgend jaar");
-    RegisterText(1608, "Verlof vervalt op");
-    RegisterText(1609, "Vervallen verlof");
-    RegisterText(1610, "Opgenomen verlof");
-    RegisterText(1611, "Gepland verlof");
-    RegisterText(1612, "Resterend verlof");
-    RegisterText(1613, "Verlof in uren");
-    RegisterText(1614, "Verlof in dagen");
-    RegisterText(1615, "Halve dag");
-    RegisterText(1616, "Hele dag");
-    RegisterText(1617, "Ochtend vrij");
-    RegisterText(1618, "Middag vrij");
-    RegisterText(1619, "Aanvraag");
-    RegisterText(1620, "Aanvragen");
-    RegisterText(1621, "Aanvraagdatum");
-    RegisterText(1622, "Aangevraagd door ");
-    RegisterText(1623, "Goedgekeurd door");
-    RegisterText(1624, "Afgekeurd door");
-    RegisterText(1625, "Reden van afwijzing");
-    RegisterText(1626, "Openstaande aanvragen");
-    RegisterText(1627, "Goedgekeurd");
-    RegisterText(1628, "Afgekeurd");
-    RegisterText(1629, "In behandeling");
-    RegisterText(1630, "Ingetrokken");
-    RegisterText(1631, "Aanvraag intrekken");
-    RegisterText(1632, "Deze aanvraag is al verwerkt.");
-    RegisterText(1633, "Er zijn %d openstaande aanvragen.");
-    RegisterText(1634, "Feestdag toevoegen");
-    RegisterText(1635, "Feestdag verwijderen");
-    RegisterText(1636, "Feestdagen genereren");
-    RegisterText(1637, "Nieuwjaarsdag");
-    RegisterText(1638, "Goede Vrijdag");
-    RegisterText(1639, "Eerste Paasdag");
-    RegisterText(1640, "Tweede Paasdag");
-    RegisterText(1641, "Koningsdag");
-    RegisterText(1642, "Bevrijdingsdag");
-    RegisterText(1643, "Hemelvaartsdag");
-    RegisterText(1644, "Eerste Pinksterdag");
-    RegisterText(1645, "Tweede Pinksterdag");
-    RegisterText(1646, "Eerste Kerstdag");
-    RegisterText(1647, "Tweede Kerstdag");
-    RegisterText(1648, "Oudejaarsdag");
-    RegisterText(1649, "Collectieve vrije dag");
-    RegisterText(1650, "Collectieve vrije dagen");
-    RegisterText(1651, "Bedrijfssluiting");
-    RegisterText(1652, "Zomervakantie");
-    RegisterText(1653, "Kerstvakantie");
-    RegisterText(1654, "Brugdag");
-    RegisterText(1655, "Verlofsoort");
-    RegisterText(1656, "Verlofsoorten");
-    RegisterText(1657, "Verlofjaar");
-    RegisterText(1658, "Begin verlofjaar");
-    RegisterText(1659, "Dit verlof overlapt met bestaand verlof.");
-    RegisterText(1660, "Het verlof valt op een feestdag.");
-    RegisterText(1661, "Het verlof valt op een roostervrije dag.");
-    RegisterText(1662, "Maximum aantal afwezigen bereikt.");
-    RegisterText(1663, "Afwezigheidsplanning");
-    RegisterText(1664, "Afwezigheidsoverzicht");
-    RegisterText(1665, "Afwezig wegens ");
-    RegisterText(1666, "Afwezig tot ");
-    RegisterText(1667, "Reden");
-    RegisterText(1668, "Redenen");
-    RegisterText(1669, "Reden van afwezigheid");
-    RegisterText(1670, "Ziekteperiode");
-    RegisterText(1671, "Ziektedagen");
-    RegisterText(1672, "Ziekmelding doorgegeven aan");
-    RegisterText(1673, "Arbodienst");
-    RegisterText(1674, "Bedrijfsarts");
-    RegisterText(1675, "Herstelmelding");
-    RegisterText(1676, "Gedeeltelijk hersteld");
-    RegisterText(1677, "Percentage arbeidsongeschikt");
-    RegisterText(1678, "Langdurig ziek");
-    RegisterText(1679, "Verzuimmelding");
-    RegisterText(1680, "Verzuimregistratie");
-    RegisterText(1681, "Verzuimoverzicht");
-    RegisterText(1682, "Verzuim per afdeling");
-    RegisterText(1683, "Verzuim per persoon");
-    RegisterText(1684, "Meldingsfrequentie");
-    RegisterText(1685, "Gemiddelde verzuimduur");
-    RegisterText(1686, "Nulverzuim");
-    RegisterText(1687, "Verlofkaart");
-    RegisterText(1688, "Jaaroverzicht");
-    RegisterText(1689, "Maandoverzicht");
-    RegisterText(1690, "Weekoverzicht");
-    RegisterText(1691, "Dagoverzicht");
-    RegisterText(1692, "Kalenderweek");
-    RegisterText(1693, "Kalenderjaar");
-    RegisterText(1694, "Boekjaar");
-    RegisterText(1695, "Periode-indeling");
-    RegisterText(1696, "Periodes van vier weken");
-    RegisterText(1697, "Kalendermaanden");
-    RegisterText(1698, "Periodenummer");
-    RegisterText(1699, "Huidige periode");
-
-    // Calculation rules, counters and approval
-    RegisterText(1700, "Berekening");
-    RegisterText(1701, "Berekeningen");
-    RegisterText(1702, "Berekeningsregel");
-    RegisterText(1703, "Berekeningsregels");
-    RegisterText(1704, "Rekenregel");
-    RegisterText(1705, "Voorwaarde");
-    RegisterText(1706, "Voorwaarden");
-    RegisterText(1707, "Resultaat");
-    RegisterText(1708, "Formule");
-    RegisterText(1709, "De formule is ongeldig.");
-    RegisterText(1710, "Uitkomst");
-    RegisterText(1711, "Tellerdefinitie");
-    RegisterText(1712, "Tellerdefinities");
-    RegisterText(1713, "Tellertype");
-    RegisterText(1714, "Dagteller");
-    RegisterText(1715, "Weekteller");
-    RegisterText(1716, "Maandteller");
-    RegisterText(1717, "Jaarteller");
-    RegisterText(1718, "Cumulatief");
-    RegisterText(1719, "Overhevelen naar volgende periode");
-    RegisterText(1720, "Beginsaldo");
-    RegisterText(1721, "Eindsaldo");
-    RegisterText(1722, "Correctie");
-    RegisterText(1723, "Correcties");
-    RegisterText(1724, "Correctie toevoegen");
-    RegisterText(1725, "Correctie in uren");
-    RegisterText(1726, "Reden van correctie");
-    RegisterText(1727, "Gecorrigeerd door");
-    RegisterText(1728, "Afwijking");
-    RegisterText(1729, "Afwijkingen");
-    RegisterText(1730, "Afwijkingenlijst");
-    RegisterText(1731, "Afwijking van rooster");
-    RegisterText(1732, "Meer gewerkt dan gepland");
-    RegisterText(1733, "Minder gewerkt dan gepland");
-    RegisterText(1734, "Te laat gekomen");
-    RegisterText(1735, "Te vroeg vertrokken");
-    RegisterText(1736, "Pauze te lang");
-    RegisterText(1737, "Pauze niet genomen");
-    RegisterText(1738, "Rusttijd niet gehaald");
-    RegisterText(1739, "Arbeidstijdenwet");
-    RegisterText(1740, "Controle arbeidstijdenwet");
-    RegisterText(1741, "Maximale arbeidstijd per dag");
-    RegisterText(1742, "Maximale arbeidstijd per week");
-    RegisterText(1743, "Minimale rusttijd");
-    RegisterText(1744, "Overtreding arbeidstijdenwet");
-    RegisterText(1745, "Overtredingen");
-    RegisterText(1746, "Fiatteren");
-    RegisterText(1747, "Gefiatteerd");
-    RegisterText(1748, "Niet gefiatteerd");
-    RegisterText(1749, "Fiatteren door leidinggevende");
-    RegisterText(1750, "Uren fiatteren");
-    RegisterText(1751, "Alle dagen fiatteren");
-    RegisterText(1752, "Fiattering intrekken");
-    RegisterText(1753, "Fiattering");
-    RegisterText(1754, "Weekstaat");
-    RegisterText(1755, "Weekstaten");
-    RegisterText(1756, "Maandstaat");
-    RegisterText(1757, "Urenstaat");
-    RegisterText(1758, "Urenverantwoording");
-    RegisterText(1759, "Urenverantwoording per project");
-    RegisterText(1760, "Uren per kostenplaats");
-    RegisterText(1761, "Uren per afdeling");
-    RegisterText(1762, "Uren per persoon");
-    RegisterText(1763, "Uren per activiteit");
-    RegisterText(1764, "Uren per urensoort");
-    RegisterText(1765, "Productieve uren");
-    RegisterText(1766, "Indirecte uren");
-    RegisterText(1767, "Declarabele uren");
-    RegisterText(1768, "Niet declarabel");
-    RegisterText(1769, "Uurtarief");
-    RegisterText(1770, "Kostprijs");
-    RegisterText(1771, "Loonkosten");
-    RegisterText(1772, "Reistijd");
-    RegisterText(1773, "Reiskosten");
-    RegisterText(1774, "Kilometers");
-    RegisterText(1775, "Kilometervergoeding");
-    RegisterText(1776, "Woon-werkverkeer");
-    RegisterText(1777, "Vergoeding");
-    RegisterText(1778, "Vergoedingen");
-    RegisterText(1779, "Onkosten");
-    RegisterText(1780, "Onkostendeclaratie");
-    RegisterText(1781, "Consignatie");
-    RegisterText(1782, "Consignatie-uren");
-    RegisterText(1783, "Oproep");
-    RegisterText(1784, "Oproepen");
-    RegisterText(1785, "Bereikbaarheidsdienst");
-    RegisterText(1786, "Storingsdienst");
-    RegisterText(1787, "Werk op feestdag");
-    RegisterText(1788, "Werk op zondag");
-    RegisterText(1789, "Nachturen");
-    RegisterText(1790, "Avonduren");
-    RegisterText(1791, "Zaterdaguren");
-    RegisterText(1792, "Zondaguren");
-    RegisterText(1793, "Uren tegen normaal tarief");
-    RegisterText(1794, "Uren tegen verhoogd tarief");
-    RegisterText(1795, "Overuren boven");
-    RegisterText(1796, "Overuren vanaf");
-    RegisterText(1797, "Overuren per week");
-    RegisterText(1798, "Overuren per maand");
-    RegisterText(1799, "Goedgekeurde overuren");
-
-    // Import, export, backup and data maintenance
-    RegisterText(1800, "Import");
-    RegisterText(1801, "Export");
-    RegisterText(1802, "Importbestand");
-    RegisterText(1803, "Exportbestand");
-    RegisterText(1804, "Importformaat");
-    RegisterText(1805, "Exportformaat");
-    RegisterText(1806, "Importdefinitie");
-    RegisterText(1807, "Exportdefinitie");
-    RegisterText(1808, "Personen importeren");
-    RegisterText(1809, "Personen exporteren");
-    RegisterText(1810, "Boekingen importeren");
-    RegisterText(1811, "Boekingen exporteren");
-    RegisterText(1812, "Import gereed");
-    RegisterText(1813, "Export gereed");
-    RegisterText(1814, "%d records ge\xEFmporteerd.");
-    RegisterText(1815, "%d records ge\xEBxporteerd.");
-    RegisterText(1816, "%d records overgeslagen.");
-    RegisterText(1817, "Fout in regel %d: %s");
-    RegisterText(1818, "Importlog");
-    RegisterText(1819, "Eerste regel bevat kolomnamen");
-    RegisterText(1820, "Veldscheiding");
-    RegisterText(1821, "Tekstscheiding");
-    RegisterText(1822, "Decimaalteken");
-    RegisterText(1823, "Datumnotatie");
-    RegisterText(1824, "Tijdnotatie");
-    RegisterText(1825, "Tekenset");
-    RegisterText(1826, "Vaste kolombreedte");
-    RegisterText(1827, "Gescheiden velden");
-    RegisterText(1828, "Tab");
-    RegisterText(1829, "Puntkomma");
-    RegisterText(1830, "Komma");
-    RegisterText(1831, "Spatie");
-    RegisterText(1832, "Koppelveld");
-    RegisterText(1833, "Bestaande records bijwerken");
-    RegisterText(1834, "Alleen nieuwe records toevoegen");
-    RegisterText(1835, "Records die niet in het bestand staan verwijderen");
-    RegisterText(1836, "Back-up");
-    RegisterText(1837, "Back-up &maken");
-    RegisterText(1838, "Back-up &terugzetten");
-    RegisterText(1839, "Back-up gereed");
-    RegisterText(1840, "Back-up mislukt");
-    RegisterText(1841, "Back-upmap");
-    RegisterText(1842, "Laatste back-up");
-    RegisterText(1843, "Automatische back-up");
-    RegisterText(1844, "Back-up wordt gemaakt...");
-    RegisterText(1845, "Het terugzetten van een back-up overschrijft alle huidige gegevens.\r\nWilt u doorgaan?");
-    RegisterText(1846, "Opschonen");
-    RegisterText(1847, "Gegevens opschonen");
-    RegisterText(1848, "Boekingen ouder dan");
-    RegisterText(1849, "Bewaartermijn");
-    RegisterText(1850, "Bewaartermijn boekingen (maanden)");
-    RegisterText(1851, "Bewaartermijn gebeurtenissen (maanden)");
-    RegisterText(1852, "Opschonen gereed: %d records verwijderd.");
-    RegisterText(1853, "Archief");
-    RegisterText(1854, "Archiveren");
-    RegisterText(1855, " (gearchiveerd)");
-    RegisterText(1856, "Archief raadplegen");
-    RegisterText(1857, "Database comprimeren");
-    RegisterText(1858, "Database controleren");
-    RegisterText(1859, "Database herstellen");
-    RegisterText(1860, "Indexen opnieuw opbouwen");
-    RegisterText(1861, "Databasebestand");
-    RegisterText(1862, "Databaseserver");
-    RegisterText(1863, "Databasenaam");
-    RegisterText(1864, "Databasegebruiker");
-    RegisterText(1865, "Verbinding met de database mislukt.");
-    RegisterText(1866, "Databaseverbinding testen");
-    RegisterText(1867, "Tabel");
-    RegisterText(1868, "Tabellen");
-    RegisterText(1869, "Tabelnaam");
-    RegisterText(1870, "Records");
-    RegisterText(1871, "Record");
-    RegisterText(1872, "Aantal records");
-    RegisterText(1873, "Synchronisatie");
-    RegisterText(1874, "Synchroniseren");
-    RegisterText(1875, "Synchronisatie met personeelssysteem");
-    RegisterText(1876, "Laatste synchronisatie");
-    RegisterText(1877, "Synchronisatie mislukt");
-    RegisterText(1878, "Koppeling salarisadministratie");
-    RegisterText(1879, "Koppeling personeelsadministratie");
-    RegisterText(1880, "Koppeling Active Directory");
-    RegisterText(1881, "LDAP-server");
-    RegisterText(1882, "Exportmap");
-    RegisterText(1883, "Importmap");
-    RegisterText(1884, "Bestand na import verplaatsen");
-    RegisterText(1885, "Bestand na import verwijderen");
-    RegisterText(1886, "Automatisch importeren");
-    RegisterText(1887, "Automatisch exporteren");
-    RegisterText(1888, "Interval");
-    RegisterText(1889, "Interval (minuten)");
-    RegisterText(1890, "Taakplanner");
-    RegisterText(1891, "Taak");
-    RegisterText(1892, "Taken");
-    RegisterText(1893, "Taak toevoegen");
-    RegisterText(1894, "Taak uitvoeren");
-    RegisterText(1895, "Volgende uitvoering");
-    RegisterText(1896, "Laatste uitvoering");
-    RegisterText(1897, "Taak mislukt: %s");
-    RegisterText(1898, "Taak voltooid");
-    RegisterText(1899, "Takenplanning");
-
-    // Report selections, columns and time spans
-    RegisterText(1900, "Rapportkolommen");
-    RegisterText(1901, "Beschikbare kolommen");
-    RegisterText(1902, "Gekozen kolommen");
-    RegisterText(1903, "Kolom toevoegen");
-    RegisterText(1904, "Kolom verwijderen");
-    RegisterText(1905, "Kolom omhoog");
-    RegisterText(1906, "Kolom omlaag");
-    RegisterText(1907, "Kolomvolgorde");
-    RegisterText(1908, "Breedte");
-    RegisterText(1909, "Hoogte");
-    RegisterText(1910, "Formaat");
-    RegisterText(1911, "Uitvoer");
-    RegisterText(1912, "Uitvoer naar scherm");
-    RegisterText(1913, "Uitvoer naar printer");
-    RegisterText(1914, "Uitvoer naar bestand");
-    RegisterText(1915, "Rapporttype");
-    RegisterText(1916, "Presentielijst");
-    RegisterText(1917, "Aanwezigheidsrapport");
-    RegisterText(1918, "Afwezigheidsrapport");
-    RegisterText(1919, "Toegangsrapport");
-    RegisterText(1920, "Boekingenrapport");
-    RegisterText(1921, "Urenrapport");
-    RegisterText(1922, "Saldorapport");
-    RegisterText(1923, "Verlofrapport");
-    RegisterText(1924, "Verzuimrapport");
-    RegisterText(1925, "Bezoekersrapport");
-    RegisterText(1926, "Alarmrapport");
-    RegisterText(1927, "Gebeurtenissenrapport");
-    RegisterText(1928, "Passenrapport");
-    RegisterText(1929, "Personenrapport");
-    RegisterText(1930, "Roosterrapport");
-    RegisterText(1931, "Parkeerrapport");
-    RegisterText(1932, "Betalingsrapport");
-    RegisterText(1933, "Kantinerapport");
-    RegisterText(1934, "Afwijkingenrapport");
-    RegisterText(1935, "Rapport per dag");
-    RegisterText(1936, "Rapport per week");
-    RegisterText(1937, "Rapport per maand");
-    RegisterText(1938, "Per persoon");
-    RegisterText(1939, "Per afdeling");
-    RegisterText(1940, "Per kostenplaats");
-    RegisterText(1941, "Per bedrijf");
-    RegisterText(1942, "Per deur");
-    RegisterText(1943, "Per lezer");
-    RegisterText(1944, "Per toegangsgroep");
-    RegisterText(1945, "Per dag");
-    RegisterText(1946, "Per week");
-    RegisterText(1947, "Per maand");
-    RegisterText(1948, "Per jaar");
-    RegisterText(1949, "Nieuwe pagina per persoon");
-    RegisterText(1950, "Nieuwe pagina per afdeling");
-    RegisterText(1951, "Lege regels onderdrukken");
-    RegisterText(1952, "Nulwaarden onderdrukken");
-    RegisterText(1953, "Totalen afdrukken");
-    RegisterText(1954, "Alleen totalen");
-    RegisterText(1955, "Details afdrukken");
-    RegisterText(1956, "Uren als decimaal getal");
-    RegisterText(1957, "Uren als uu:mm");
-    RegisterText(1958, "Weergave uren");
-    RegisterText(1959, "Decimaal");
-    RegisterText(1960, "Uren en minuten");
-    RegisterText(1961, "Afronden op twee decimalen");
-    RegisterText(1962, "Rapport vergelijken");
-    RegisterText(1963, "Vergelijkingsperiode");
-    RegisterText(1964, "Trend");
-    RegisterText(1965, "Gemiddelde");
-    RegisterText(1966, "Minimum");
-    RegisterText(1967, "Maximum");
-    RegisterText(1968, "Som");
-    RegisterText(1969, "Percentage");
-    RegisterText(1970, "Verschil");
-    RegisterText(1971, "Eerste boeking");
-    RegisterText(1972, "Laatste boeking van de dag");
-    RegisterText(1973, "Eerste in");
-    RegisterText(1974, "Laatste uit");
-    RegisterText(1975, "Tijd in");
-    RegisterText(1976, "Tijd uit");
-    RegisterText(1977, "Duur");
-    RegisterText(1978, "Totale duur");
-    RegisterText(1979, "Aanwezigheidsduur");
-    RegisterText(1980, "Afwezigheidsduur");
-    RegisterText(1981, "Tijd buiten");
-    RegisterText(1982, "Tijd binnen");
-    RegisterText(1983, "Tijd in gebied");
-    RegisterText(1984, "Aantal doorgangen");
-    RegisterText(1985, "Doorgang");
-    RegisterText(1986, "Doorgangen");
-    RegisterText(1987, "Richting");
-    RegisterText(1988, "Beide richtingen");
-    RegisterText(1989, "Alleen ingang");
-    RegisterText(1990, "Alleen uitgang");
-    RegisterText(1991, "Geweigerde doorgangen");
-    RegisterText(1992, "Toegestane doorgangen");
-    RegisterText(1993, "Route");
-    RegisterText(1994, "Routeoverzicht");
-    RegisterText(1995, "Looproute");
-    RegisterText(1996, "Verblijftijd");
-    RegisterText(1997, "Gemiddelde verblijftijd");
-    RegisterText(1998, "Langste verblijftijd");
-    RegisterText(1999, "Tussenliggende tijd");
-
-    // Report designer: layout, sections and objects
-    RegisterText(2000, "Rapportontwerp");
-    RegisterText(2001, "Rapportontwerper");
-    RegisterText(2002, "Ontwerp wijzigen");
-    RegisterText(2003, "Ontwerp opslaan");
-    RegisterText(2004, "Ontwerp opslaan als");
-    RegisterText(2005, "Ontwerp laden");
-    RegisterText(2006, "Standaardontwerp");
-    RegisterText(2007, "Standaardontwerp herstellen");
-    RegisterText(2008, "Sjabloon");
-    RegisterText(2009, "Sjablonen");
-    RegisterText(2010, "Sjabloon kiezen");
-    RegisterText(2011, "Nieuw sjabloon");
-    RegisterText(2012, "Sjabloonnaam");
-    RegisterText(2013, "Sectie");
-    RegisterText(2014, "Secties");
-    RegisterText(2015, "Rapportkop");
-    RegisterText(2016, "Rapportvoet");
-    RegisterText(2017, "Paginakop");
-    RegisterText(2018, "Paginavoet");
-    RegisterText(2019, "Groepskop");
-    RegisterText(2020, "Groepsvoet");
-    RegisterText(2021, "Detailsectie");
-    RegisterText(2022, "Sectie toevoegen");
-    RegisterText(2023, "Sectie verwijderen");
-    RegisterText(2024, "Sectiehoogte");
-    RegisterText(2025, "Object");
-    RegisterText(2026, "Objecten");
-    RegisterText(2027, "Tekstobject");
-    RegisterText(2028, "Veldobject");
-    RegisterText(2029, "Afbeelding");
-    RegisterText(2030, "Lijnobject");
-    RegisterText(2031, "Rechthoek");
-    RegisterText(2032, "Kader");
-    RegisterText(2033, "Kaderdikte");
-    RegisterText(2034, "Kaderkleur");
-    RegisterText(2035, "Geen kader");
-    RegisterText(2036, "Schaduw");
-    RegisterText(2037, "Transparant");
-    RegisterText(2038, "Positie");
-    RegisterText(2039, "Links (mm)");
-    RegisterText(2040, "Boven (mm)");
-    RegisterText(2041, "Breedte (mm)");
-    RegisterText(2042, "Hoogte (mm)");
-    RegisterText(2043, "Uitlijnen");
-    RegisterText(2044, "Links uitlijnen");
-    RegisterText(2045, "Rechts uitlijnen");
-    RegisterText(2046, "Boven uitlijnen");
-    RegisterText(2047, "Onder uitlijnen");
-    RegisterText(2048, "Centreren");
-    RegisterText(2049, "Zelfde breedte");
-    RegisterText(2050, "Zelfde hoogte");
-    RegisterText(2051, "Naar voorgrond");
-    RegisterText(2052, "Naar achtergrond");
-    RegisterText(2053, "Raster");
-    RegisterText(2054, "Raster tonen");
-    RegisterText(2055, "Uitlijnen op raster");
-    RegisterText(2056, "Rastergrootte");
-    RegisterText(2057, "Liniaal");
-    RegisterText(2058, "Eenheid");
-    RegisterText(2059, "Millimeter");
-    RegisterText(2060, "Inch");
-    RegisterText(2061, "Pixels");
-    RegisterText(2062, "Eigenschappen");
-    RegisterText(2063, "Eigenschap");
-    RegisterText(2064, "Gegevensbron");
-    RegisterText(2065, "Gegevensveld");
-    RegisterText(2066, "Expressie");
-    RegisterText(2067, "Expressie-editor");
-    RegisterText(2068, "Functie invoegen");
-    RegisterText(2069, "Veld invoegen");
-    RegisterText(2070, "Systeemveld");
-    RegisterText(2071, "Paginanummer");
-    RegisterText(2072, "Aantal pagina's");
-    RegisterText(2073, "Datum afdrukken");
-    RegisterText(2074, "Tijd afdrukken");
-    RegisterText(2075, "Rapportperiode");
-    RegisterText(2076, "Gebruikersnaam afdrukken");
-    RegisterText(2077, "Bedrijfsnaam");
-    RegisterText(2078, "Bedrijfslogo");
-    RegisterText(2079, "Adresgegevens bedrijf");
-    RegisterText(2080, "Tekst voor kopregel");
-    RegisterText(2081, "Tekst voor voetregel");
-
-    // Report designer: formatting and page setup
-    RegisterText(2082, "Opmaak");
-    RegisterText(2083, "Opmaak getal");
-    RegisterText(2084, "Opmaak datum");
-    RegisterText(2085, "Opmaak tijd");
-    RegisterText(2086, "Voorloopnullen");
-    RegisterText(2087, "Duizendtalscheiding");
-    RegisterText(2088, "Aantal decimalen");
-    RegisterText(2089, "Negatieve getallen in rood");
-    RegisterText(2090, "Negatief");
-    RegisterText(2091, "Positief");
-    RegisterText(2092, "Nul tonen als leeg");
-    RegisterText(2093, "Voorwaardelijke opmaak");
-    RegisterText(2094, "Markeren als");
-    RegisterText(2095, "Markeerkleur");
-    RegisterText(2096, "Afwisselende regelkleur");
-    RegisterText(2097, "Regelhoogte");
-    RegisterText(2098, "Automatische hoogte");
-    RegisterText(2099, "Tekstterugloop");
-    RegisterText(2100, "Afkappen");
-    RegisterText(2101, "Meerdere regels");
-    RegisterText(2102, "Kolommen per pagina");
-    RegisterText(2103, "Kolomafstand");
-    RegisterText(2104, "Kolommen naast elkaar");
-    RegisterText(2105, "Eerst naar beneden");
-    RegisterText(2106, "Eerst naar rechts");
-    RegisterText(2107, "Bovenmarge");
-    RegisterText(2108, "Ondermarge");
-    RegisterText(2109, "Linkermarge");
-    RegisterText(2110, "Rechtermarge");
-    RegisterText(2111, "Bindrand");
-    RegisterText(2112, "Dubbelzijdig afdrukken");
-    RegisterText(2113, "Lade");
-    RegisterText(2114, "Papierlade");
-    RegisterText(2115, "Automatische lade");
-    RegisterText(2116, "Handmatige invoer");
-    RegisterText(2117, "Afdrukkwaliteit");
-    RegisterText(2118, "Concept");
-    RegisterText(2119, "Zwart-wit");
-    RegisterText(2120, "In kleur");
-    RegisterText(2121, "Grijstinten");
-    RegisterText(2122, "Sorteren bij afdrukken");
-    RegisterText(2123, "Geen pagina-einde binnen groep");
-    RegisterText(2124, "Groep bij elkaar houden");
-    RegisterText(2125, "Kop herhalen op elke pagina");
-    RegisterText(2126, "Kop alleen op eerste pagina");
-    RegisterText(2127, "Voet alleen op laatste pagina");
-    RegisterText(2128, "Paginanummering opnieuw per groep");
-    RegisterText(2129, "Beginnen op nieuwe pagina");
-    RegisterText(2130, "Pagina-einde voor");
-    RegisterText(2131, "Pagina-einde na");
-    RegisterText(2132, "Lege pagina");
-    RegisterText(2133, "Watermerk");
-    RegisterText(2134, "Watermerktekst");
-    RegisterText(2135, "Vertrouwelijk");
-    RegisterText(2136, "Alleen voor intern gebruik");
-    RegisterText(2137, "Kopie");
-    RegisterText(2138, "Origineel");
-    RegisterText(2139, "Handtekening afdrukken");
-    RegisterText(2140, "Ruimte voor handtekening");
-    RegisterText(2141, "Paraaf");
-    RegisterText(2142, "Voor akkoord");
-    RegisterText(2143, "Datum en handtekening");
-    RegisterText(2144, "Handtekening medewerker");
-    RegisterText(2145, "Handtekening leidinggevende");
-    RegisterText(2146, "Barcode afdrukken");
-    RegisterText(2147, "Barcodetype");
-    RegisterText(2148, "Barcodehoogte");
-    RegisterText(2149, "Tekst onder barcode");
-
-    // Pictures, documents and files
-    RegisterText(2150, "Foto afdrukken");
-    RegisterText(2151, "Fotoformaat");
-    RegisterText(2152, "Foto bijsnijden");
-    RegisterText(2153, "Foto draaien");
-    RegisterText(2154, "Afbeelding laden");
-    RegisterText(2155, "Afbeelding verwijderen");
-    RegisterText(2156, "Afbeelding uitrekken");
-    RegisterText(2157, "Verhouding behouden");
-    RegisterText(2158, "Webcam");
-    RegisterText(2159, "Foto maken");
-    RegisterText(2160, "Geen webcam gevonden.");
-    RegisterText(2161, "Scanner");
-    RegisterText(2162, "Document scannen");
-    RegisterText(2163, "Scannen");
-    RegisterText(2164, "Gescand document");
-    RegisterText(2165, "Bijlage");
-    RegisterText(2166, "Bijlagen");
-    RegisterText(2167, "Bijlage toevoegen");
-    RegisterText(2168, "Bijlage openen");
-    RegisterText(2169, "Bijlage verwijderen");
-    RegisterText(2170, "Bestandsnaam");
-    RegisterText(2171, "Bestandstype");
-    RegisterText(2172, "Bestandsgrootte");
-    RegisterText(2173, "Map");
-    RegisterText(2174, "Map kiezen");
-    RegisterText(2175, "Nieuwe map");
-    RegisterText(2176, "Het bestand bestaat al. Overschrijven?");
-    RegisterText(2177, "Het bestand is alleen-lezen.");
-    RegisterText(2178, "Het bestand is in gebruik door een ander programma.");
-    RegisterText(2179, "Bestand opslaan");
-    RegisterText(2180, "Bestand openen");
-    RegisterText(2181, "Alle bestanden");
-    RegisterText(2182, "Tekstbestanden");
-    RegisterText(2183, "Afbeeldingen");
-    RegisterText(2184, "Rapportbestanden");
-    RegisterText(2185, "Recent gebruikt");
-    RegisterText(2186, "Favorieten");
-    RegisterText(2187, "Toevoegen aan favorieten");
-    RegisterText(2188, "Verwijderen uit favorieten");
-
-    // Report management and parameters
-    RegisterText(2189, "Rapportgroep");
-    RegisterText(2190, "Rapportgroepen");
-    RegisterText(2191, "Rapport verplaatsen naar groep");
-    RegisterText(2192, "Rapport kopi\xEBren");
-    RegisterText(2193, "Rapport hernoemen");
-    RegisterText(2194, "Rapport verwijderen");
-    RegisterText(2195, "Wilt u rapport %s verwijderen?");
-    RegisterText(2196, "Rapport %s bestaat al.");
-    RegisterText(2197, "Rapport beschikbaar voor");
-    RegisterText(2198, "Alle gebruikers");
-    RegisterText(2199, "Alleen voor mij");
-    RegisterText(2200, "Gebruikersgroep kiezen");
-    RegisterText(2201, "Parameters");
-    RegisterText(2202, "Parameter");
-    RegisterText(2203, "Parameter vragen bij starten");
-    RegisterText(2204, "Parameternaam");
-    RegisterText(2205, "Vraagtekst");
-    RegisterText(2206, "Standaardperiode");
-    RegisterText(2207, "Vorige dag");
-    RegisterText(2208, "Laatste zeven dagen");
-    RegisterText(2209, "Laatste dertig dagen");
-    RegisterText(2210, "Afgelopen kwartaal");
-    RegisterText(2211, "Afgelopen jaar");
-    RegisterText(2212, "Vrije periode");
-    RegisterText(2213, "Voorbeeld");
-    RegisterText(2214, "Voorbeeldgegevens");
-    RegisterText(2215, "Voorbeeld vernieuwen");
-    RegisterText(2216, "Rapport testen");
-    RegisterText(2217, "Fouten in rapport");
-    RegisterText(2218, "Het rapport bevat fouten, zie het logbestand.");
-    RegisterText(2219,
-                 "Het rapportontwerp is gewijzigd.\r\nWilt u de wijzigingen opslaan voordat u het venster sluit?");
-    RegisterText(2220, "Sneltoetsen");
-    RegisterText(2221, "Sneltoets");
-    RegisterText(2222, "Deze sneltoets is al in gebruik.");
-    RegisterText(2223, "Inzoomen op rapport");
-    RegisterText(2224, "Rapport op volledig scherm");
-    RegisterText(2225, "Volledig scherm");
-    RegisterText(2226, "&Venster");
-    RegisterText(2227, "Vensters");
-    RegisterText(2228, "&Naast elkaar");
-    RegisterText(2229, "&Onder elkaar");
-    RegisterText(2230, "&Trapsgewijs");
-    RegisterText(2231, "&Alle vensters sluiten");
-    RegisterText(2232, "Kolombreedte automatisch");
-    RegisterText(2233, "Nieuwe pagina bij afdrukken na wijziging in eerste kolom");
-
-    // Organisation: departments, cost centres and parking groups
-    RegisterText(4001, "Deler afdeling");
-    RegisterText(4002, "Deler kostenplaats");
-    RegisterText(4003, "Afdelingscode");
-    RegisterText(4004, "Afdelingsnaam");
-    RegisterText(4005, "Hoofdafdeling");
-    RegisterText(4006, "Subafdeling");
-    RegisterText(4007, "Afdeling toevoegen");
-    RegisterText(4008, "Afdeling wijzigen");
-    RegisterText(4009, "Afdeling verwijderen");
-    RegisterText(4010, "Deze afdeling bestaat al.");
-    RegisterText(4011,
-                 "De afdeling is in gebruik en kan niet worden verwijderd.\r\nVerplaats eerst de personen naar een "
-                 "andere afdeling.");
-    RegisterText(4012, "Afdelingsmanager");
-    RegisterText(4013, "Kostenplaatscode");
-    RegisterText(4014, "Kostenplaats toevoegen");
-    RegisterText(4015, "Deze kostenplaats bestaat al.");
-    RegisterText(4016, "Parkeer groep");
-    RegisterText(4017, "Parkeer groepen");
-    RegisterText(4018, "Persoon bestaat al in parkeer groep %s");
-    RegisterText(4019, "Persoon toevoegen aan parkeer groep");
-    RegisterText(4020, "Persoon verwijderen uit parkeer groep");
-    RegisterText(4021, "Personen in parkeer groep");
-    RegisterText(4022, "Parkeer groep is vol, persoon %s is niet toegevoegd.");
-    RegisterText(4023, "Capaciteit parkeer groep");
-    RegisterText(4024, "Overboeking toestaan");
-    RegisterText(4025, "Overboeking");
-    RegisterText(4026, "Aantal overboekingen");
-    RegisterText(4027, "Deler");
-    RegisterText(4028, "Delers");
-    RegisterText(4029, "Verdeelsleutel");
-    RegisterText(4030, "Verdeling");
-    RegisterText(4031, "Verdeling van kosten");
-    RegisterText(4032, "Verdeling over afdelingen");
-    RegisterText(4033, "Percentage verdeling");
-    RegisterText(4034, "De verdeling moet samen honderd procent zijn.");
-    RegisterText(4035, "Organisatie");
-    RegisterText(4036, "Organisatiestructuur");
-    RegisterText(4037, "Organogram");
-    RegisterText(4038, "Niveau");
-    RegisterText(4039, "Niveaus");
-    RegisterText(4040, "Bovenliggend niveau");
-    RegisterText(4041, "Onderliggende niveaus");
-
-    // Sites, buildings, rooms and lockers
-    RegisterText(4042, "Vestiging");
-    RegisterText(4043, "Vestigingen");
-    RegisterText(4044, "Vestigingsnaam");
-    RegisterText(4045, "Vestigingscode");
-    RegisterText(4046, "Regio");
-    RegisterText(4047, "Gebouw");
-    RegisterText(4048, "Gebouwen");
-    RegisterText(4049, "Deze vestiging bevat nog gebouwen.\r\nVerwijder eerst de gebouwen van deze vestiging.");
-    RegisterText(4050, "Ruimte");
-    RegisterText(4051, "Ruimtes");
-    RegisterText(4052, "Ruimtenummer");
-    RegisterText(4053, "Vergaderruimte");
-    RegisterText(4054, "Vergaderruimtes");
-    RegisterText(4055, "Ruimte reserveren");
-    RegisterText(4056, "Ruimtereservering");
-    RegisterText(4057, "Deze ruimte is al gereserveerd.");
-    RegisterText(4058, "Capaciteit");
-    RegisterText(4059, "Bezetting ruimte");
-    RegisterText(4060, "Werkplek");
-    RegisterText(4061, "Werkplekken");
-    RegisterText(4062, "Flexplek");
-    RegisterText(4063, "Werkplek reserveren");
-    RegisterText(4064, "Werkplekreservering");
-    RegisterText(4065, "Kluisje");
-    RegisterText(4066, "Kluisjes");
-    RegisterText(4067, "Kluisnummer");
-    RegisterText(4068, "Kluisje toewijzen");
-    RegisterText(4069, "Kluisje vrijgeven");
-    RegisterText(4070, "Kluisje geopend");
-    RegisterText(4071, "Kluisbeheer");
-    RegisterText(4072, "Kluiswand");
-    RegisterText(4073, "Vrije kluisjes");
-    RegisterText(4074, "Kluisje bezet");
-
-    // Loaned equipment and company data
-    RegisterText(4075, "Inleveren");
-    RegisterText(4076, "Uitlenen");
-    RegisterText(4077, "Uitgeleend");
-    RegisterText(4078, "Uitgeleend aan ");
-    RegisterText(4079, "Retour");
-    RegisterText(4080, "Retourdatum");
-    RegisterText(4081, "Uitleenregistratie");
-    RegisterText(4082, "Middelen");
-    RegisterText(4083, "Middel");
-    RegisterText(4084, "Bedrijfsmiddelen");
-    RegisterText(4085, "Laptop");
-    RegisterText(4086, "Mobiele telefoon");
-    RegisterText(4087, "Gereedschap");
-    RegisterText(4088, "Serienummer");
-    RegisterText(4089, "Inventarisnummer");
-    RegisterText(4090, "Uitgifte bedrijfsmiddelen");
-    RegisterText(4091, "Bedrijfsmiddel niet ingeleverd");
-    RegisterText(4092, "Checklist uit dienst");
-    RegisterText(4093, "Checklist in dienst");
-    RegisterText(4094, "Alle middelen ingeleverd");
-    RegisterText(4095, "Nog in te leveren");
-    RegisterText(4096, "Contactpersoon");
-    RegisterText(4097, "Contactpersonen");
-    RegisterText(4098, "Bedrijfsgegevens");
-    RegisterText(4099, "KvK-nummer");
-
-    // Messages and questions
-    RegisterText(4100, "Wilt u doorgaan?");
-    RegisterText(4101, "De gegevens zijn gewijzigd. Wilt u ze opslaan?");
-    RegisterText(4102, "De gegevens zijn opgeslagen.");
-    RegisterText(4103, "De gegevens konden niet worden opgeslagen.");
-    RegisterText(4104, "Er is een fout opgetreden: %s");
-    RegisterText(4105, "Onbekende fout");
-    RegisterText(4106, "Onbekende fout (%d)");
-    RegisterText(4107, "De actie is geannuleerd.");
-    RegisterText(4108, "De actie is voltooid.");
-    RegisterText(4109, "Er is geen selectie gemaakt.");
-    RegisterText(4110, "Selecteer eerst een persoon.");
-    RegisterText(4111, "Selecteer eerst een deur.");
-    RegisterText(4112, "Selecteer eerst een rapport.");
-    RegisterText(4113, "Selecteer een periode.");
-    RegisterText(4114, "Selecteer ten minste \xE9\xE9n afdeling.");
-    RegisterText(4115, "Vul een naam in.");
-    RegisterText(4116, "Vul een geldige datum in.");
-    RegisterText(4117, "Vul een geldig tijdstip in.");
-    RegisterText(4118, "Vul een geldig getal in.");
-    RegisterText(4119, "Het veld %s is verplicht.");
-    RegisterText(4120, "Het veld %s bevat een ongeldige waarde.");
-    RegisterText(4121, "De waarde %s komt al voor.");
-    RegisterText(4122, "Maximaal %d tekens.");
-    RegisterText(4123, "Minimaal %d tekens.");
-    RegisterText(4124, "Deze functie is niet beschikbaar in uw licentie.");
-    RegisterText(4125, "Licentie verlopen");
-    RegisterText(4126, "Het maximum aantal personen in uw licentie is bereikt.");
-    RegisterText(4127, "Het maximum aantal lezers in uw licentie is bereikt.");
-    RegisterText(4128, "Uw licentie verloopt over %d dagen.");
-    RegisterText(4129, "Neem contact op met uw leverancier.");
-    RegisterText(4130, "Neem contact op met de systeembeheerder.");
-    RegisterText(4131, "Het programma moet opnieuw worden gestart.");
-    RegisterText(4132, "Er is een nieuwe versie beschikbaar.");
-    RegisterText(4133, "Nieuwe versie installeren");
-    RegisterText(4134, "De database heeft een oudere versie.");
-    RegisterText(4135, "De database heeft een nieuwere versie dan het programma.");
-    RegisterText(4136, "Database bijwerken naar versie %s");
-    RegisterText(4137, "Maak eerst een back-up van de database.");
-    RegisterText(4138, "Er zijn nog gebruikers aangemeld.");
-    RegisterText(4139, "Alle gebruikers moeten zich afmelden.");
-    RegisterText(4140, "Het systeem wordt over %d minuten afgesloten.");
-    RegisterText(4141, "Onderhoud");
-    RegisterText(4142, "Onderhoudsmodus");
-    RegisterText(4143, "Systeem in onderhoud");
-    RegisterText(4144, "");
-    RegisterText(4145, "Bezig met verwerken van %s...");
-    RegisterText(4146, "Nog %d seconden");
-    RegisterText(4147, "Geschatte resterende tijd");
-    RegisterText(4148, "Voortgang");
-    RegisterText(4149, "Onderbreken");
-    RegisterText(4150, "Wilt u de verwerking onderbreken?");
-    RegisterText(4151, "De verwerking is door de gebruiker onderbroken.");
-    RegisterText(4152, "De verwerking is met fouten be\xEBindigd.");
-    RegisterText(4153, "Zie het logbestand voor details.");
-    RegisterText(4154, "Logbestand openen");
-    RegisterText(4155, "Geen fouten gevonden.");
-    RegisterText(4156, "%d fouten gevonden.");
-    RegisterText(4157, "%d waarschuwingen.");
-    RegisterText(4158, "Controle gereed.");
-
-    // Data checks and repair
-    RegisterText(4159, "Controle");
-    RegisterText(4160, "Controleren");
-    RegisterText(4161, "Gegevens controleren");
-    RegisterText(4162, "Integriteit controleren");
-    RegisterText(4163, "Ontbrekende koppelingen");
-    RegisterText(4164, "Verweesde records");
-    RegisterText(4165, "Dubbele records");
-    RegisterText(4166, "Dubbele pasnummers");
-    RegisterText(4167, "Dubbele personeelsnummers");
-    RegisterText(4168, "Dubbele kentekens");
-    RegisterText(4169, "Herstellen");
-    RegisterText(4170, "Automatisch herstellen");
-    RegisterText(4171, "Handmatig herstellen");
-    RegisterText(4172, "Hersteld");
-    RegisterText(4173, "Niet hersteld");
-    RegisterText(4174, "&Overslaan");
-    RegisterText(4175, "Alles o&verslaan");
-    RegisterText(4176, "Ja, &alles");
-    RegisterText(4177, "Nee, &niets");
-    RegisterText(4178, "Niet meer vragen");
-    RegisterText(4179, "Deze melding niet meer tonen");
-    RegisterText(4180, "Meldingen");
-    RegisterText(4181, "Melding");
-    RegisterText(4182, "Nieuwe melding");
-    RegisterText(4183, "Melding gelezen");
-    RegisterText(4184, "Ongelezen meldingen");
-
-    // Warnings with several lines
-    RegisterText(
-        4185,
-        "Deze persoon heeft nog passen in gebruik.\r\nDe passen worden geblokkeerd en ontkoppeld.\r\nWilt u doorgaan?");
-    RegisterText(4186,
-                 "De pas is geblokkeerd.\r\nDe blokkering wordt pas actief nadat de gegevens naar de controllers zijn "
-                 "verstuurd.");
-    RegisterText(4187,
-                 "Let op: het wijzigen van dit tijdschema heeft direct gevolgen voor alle toegangsgroepen die ervan "
-                 "gebruikmaken.\r\nControleer daarna de toegangsrechten van de betrokken personen.\r\nWilt u de "
-                 "wijziging nu doorvoeren?");
-    RegisterText(4188,
-                 "Het rooster wordt met terugwerkende kracht gewijzigd.\r\nAlle verwerkte dagen vanaf deze datum "
-                 "worden opnieuw berekend.");
-    RegisterText(4189, "Er zijn boekingen in een afgesloten periode.\r\nDeze boekingen worden niet gewijzigd.");
-    RegisterText(4190, "Een periode heropenen is alleen toegestaan voor beheerders.");
-    RegisterText(4191,
-                 "De controller heeft nog niet verzonden gegevens.\r\nBij initialiseren gaan deze gegevens "
-                 "verloren.\r\nWilt u toch initialiseren?");
-    RegisterText(4192, "Initialiseren");
-    RegisterText(4193, "Initialiseren mislukt.");
-    RegisterText(4194, "Initialiseren gereed.");
-    RegisterText(4195, "Fabrieksinstellingen");
-    RegisterText(4196, "Fabrieksinstellingen herstellen");
-    RegisterText(4197, "Alle instellingen worden teruggezet.");
-    RegisterText(4198, "Standaardinstellingen laden");
-    RegisterText(4199, "Instellingen exporteren");
-
-    // Access groups, door modes and emergencies
-    RegisterText(4200, "Toegangsgroep kopi\xEBren");
-    RegisterText(4201, "Naam toegangsgroep");
-    RegisterText(4202, "Nummer toegangsgroep");
-    RegisterText(4203, "Deuren in toegangsgroep");
-    RegisterText(4204, "Personen in toegangsgroep");
-    RegisterText(4205, "Deur toevoegen aan toegangsgroep");
-    RegisterText(4206, "Deur verwijderen uit toegangsgroep");
-    RegisterText(4207, "Toegangsgroep per persoon");
-    RegisterText(4208, "Toegangsgroep per pas");
-    RegisterText(4209, "Standaard toegangsgroep");
-    RegisterText(4210, "Tijdelijke toegangsgroep");
-    RegisterText(4211, "Tijdelijke toegang");
-    RegisterText(4212, "Tijdelijke toegang tot");
-    RegisterText(4213, "Toegang intrekken");
-    RegisterText(4214, "Toegang verlenen");
-    RegisterText(4215, "Toegang aanvragen");
-    RegisterText(4216, "Toegangsaanvraag");
-    RegisterText(4217, "Toegangsaanvragen");
-    RegisterText(4218, "Toegang goedkeuren");
-    RegisterText(4219, "Toegang afwijzen");
-    RegisterText(4220, "Eigenaar deur");
-    RegisterText(4221, "Eigenaar toegangsgroep");
-    RegisterText(4222, "Goedkeuring vereist");
-    RegisterText(4223, "Goedkeurder");
-    RegisterText(4224, "Goedkeurders");
-    RegisterText(4225, "Toegangsmatrix");
-    RegisterText(4226, "Wie heeft toegang tot");
-    RegisterText(4227, "Waar heeft toegang");
-    RegisterText(4228, "Toegang per deur");
-    RegisterText(4229, "Toegang per persoon");
-    RegisterText(4230, "Deurmodus");
-    RegisterText(4231, "Deurmodi");
-    RegisterText(4232, "Normaal bedrijf");
-    RegisterText(4233, "Vrije doorgang");
-    RegisterText(4234, "Alleen pas");
-    RegisterText(4235, "Pas en pincode");
-    RegisterText(4236, "Pas of pincode");
-    RegisterText(4237, "Alleen pincode");
-    RegisterText(4238, "Vier-ogenprincipe");
-    RegisterText(4239, "Tweede pas vereist");
-    RegisterText(4240, "Begeleider vereist");
-    RegisterText(4241, "Begeleide toegang");
-    RegisterText(4242, "Eerste persoon binnen");
-    RegisterText(4243, "Eerste-persoonregel");
-    RegisterText(4244, "Deur gaat pas open na de eerste geldige pas");
-    RegisterText(4245, "Kantoortijdenmodus");
-    RegisterText(4246, "Automatisch openen volgens tijdschema");
-    RegisterText(4247, "Automatisch sluiten volgens tijdschema");
-    RegisterText(4248, "Deurmodus volgens tijdschema");
-    RegisterText(4249, "Deurmodus wijzigen");
-    RegisterText(4250, "Deurmodus tijdelijk wijzigen");
-    RegisterText(4251, "Terug naar tijdschema");
-    RegisterText(4252, "Lockdown");
-    RegisterText(4253, "Lockdown activeren");
-    RegisterText(4254, "Lockdown opheffen");
-    RegisterText(4255, "Lockdown actief");
-    RegisterText(4256, "Alle deuren vergrendeld");
-    RegisterText(4257, "Noodsituatie");
-    RegisterText(4258, "Noodprocedure");
-    RegisterText(4259, "Verzamelplaats");
-    RegisterText(4260, "Verzamelplaatsen");
-    RegisterText(4261, "Verzamellijst");
-    RegisterText(4262, "Geteld op verzamelplaats");
-    RegisterText(4263, "Niet geteld");
-    RegisterText(4264, "Vermist");
-    RegisterText(4265, "Veilig");
-    RegisterText(4266, "Telling");
-    RegisterText(4267, "Telling starten");
-    RegisterText(4268, "Telling be\xEBindigen");
-    RegisterText(4269, "Aantal personen binnen");
-    RegisterText(4270, "Maximaal aantal personen binnen");
-    RegisterText(4271, "Maximum bereikt");
-    RegisterText(4272, "Zonebezetting");
-    RegisterText(4273, "Zonetelling");
-    RegisterText(4274, "Zone vol");
-    RegisterText(4275, "Bezetting per zone");
-    RegisterText(4276, "Personen in zone");
-    RegisterText(4277, "Zone resetten");
-    RegisterText(4278, "Binnen");
-    RegisterText(4279, "Buiten");
-    RegisterText(4280, "Onbekende locatie");
-    RegisterText(4281, "Laatst gezien");
-    RegisterText(4282, "Laatst gezien bij ");
-    RegisterText(4283, "Volgen");
-    RegisterText(4284, "Persoon volgen");
-    RegisterText(4285, "Pas volgen");
-    RegisterText(4286, "Volglijst");
-    RegisterText(4287, "Melding bij gebruik pas");
-    RegisterText(4288, "Speciale pas");
-    RegisterText(4289, "Meestersleutel");
-    RegisterText(4290, "Pas voor noodgevallen");
-    RegisterText(4291, "Hulpdiensten");
-    RegisterText(4292, "Brandweerpas");
-    RegisterText(4293, "Schoonmaak");
-    RegisterText(4294, "Schoonmaakdienst");
-    RegisterText(4295, "Onderhoudsmonteur");
-    RegisterText(4296, "Servicepas");
-    RegisterText(4297, "Testpas");
-    RegisterText(4298, "Testmodus");
-    RegisterText(4299, "Testmodus actief");
-
-    // Lifts, offline locks, encoding and biometrics
-    RegisterText(4300, "Liftgroep");
-    RegisterText(4301, "Liftgroepen");
-    RegisterText(4302, "Liftkooi");
-    RegisterText(4303, "Liftknop");
-    RegisterText(4304, "Verdieping vrijgeven");
-    RegisterText(4305, "Verdiepingen vrijgeven");
-    RegisterText(4306, "Toegang tot verdieping");
-    RegisterText(4307, "Standaardverdieping");
-    RegisterText(4308, "Begane grond");
-    RegisterText(4309, "Kelder");
-    RegisterText(4310, "Verdiepingnummer");
-    RegisterText(4311, "Verdiepingnaam");
-    RegisterText(4312, "Draadloos slot");
-    RegisterText(4313, "Draadloze sloten");
-    RegisterText(4314, "Offline slot");
-    RegisterText(4315, "Offline sloten");
-    RegisterText(4316, "Online slot");
-    RegisterText(4317, "Cilinder");
-    RegisterText(4318, "Cilinders");
-    RegisterText(4319, "Elektronische cilinder");
-    RegisterText(4320, "Deurbeslag");
-    RegisterText(4321, "Batterij");
-    RegisterText(4322, "Batterijstatus");
-    RegisterText(4323, "Batterij bijna leeg");
-    RegisterText(4324, "Batterij vervangen");
-    RegisterText(4325, "Signaalsterkte");
-    RegisterText(4326, "Hub");
-    RegisterText(4327, "Hubs");
-    RegisterText(4328, "Radiobereik");
-    RegisterText(4329, "Geen radioverbinding");
-    RegisterText(4330, "Programmeerapparaat");
-    RegisterText(4331, "Slot programmeren");
-    RegisterText(4332, "Programmeren");
-    RegisterText(4333, "Programmeren gereed");
-    RegisterText(4334, "Programmeren mislukt");
-    RegisterText(4335, "Slot uitlezen");
-    RegisterText(4336, "Uitlezen");
-    RegisterText(4337, "Auditspoor slot");
-    RegisterText(4338, "Updatepunt");
-    RegisterText(4339, "Updatepunten");
-    RegisterText(4340, "Pas bijwerken bij updatepunt");
-    RegisterText(4341, "Pas moet worden bijgewerkt");
-    RegisterText(4342, "Geldigheid op pas");
-    RegisterText(4343, "Geldigheid verlengen");
-    RegisterText(4344, "Dagelijks verlengen");
-    RegisterText(4345, "Rechten op pas schrijven");
-    RegisterText(4346, "Pas beschrijven");
-    RegisterText(4347, "Pas beschreven");
-    RegisterText(4348, "De pas kan niet worden beschreven.");
-    RegisterText(4349, "Pas formatteren");
-    RegisterText(4350, "Pasencoder");
-    RegisterText(4351, "Encoder");
-    RegisterText(4352, "Geen encoder gevonden.");
-    RegisterText(4353, "Sector");
-    RegisterText(4354, "Sleutel A");
-    RegisterText(4355, "Sleutel B");
-    RegisterText(4356, "Applicatiesleutel");
-    RegisterText(4357, "Leesfout");
-    RegisterText(4358, "Schrijffout");
-    RegisterText(4359, "Pas verwijderd voor het einde van het schrijven.");
-    RegisterText(4360, "Pas te snel weggenomen.");
-    RegisterText(4361, "Houd de pas stil voor de lezer.");
-    RegisterText(4362, "Biometrie");
-    RegisterText(4363, "Vingerafdruk");
-    RegisterText(4364, "Vingerafdrukken");
-    RegisterText(4365, "Vingerafdruk registreren");
-    RegisterText(4366, "Vingerafdruk verwijderen");
-    RegisterText(4367, "Vingerafdruk niet herkend");
-    RegisterText(4368, "Leg uw vinger op de lezer.");
-    RegisterText(4369, "Plaats uw vinger opnieuw.");
-    RegisterText(4370, "Registratie geslaagd.");
-    RegisterText(4371, "Registratie mislukt.");
-    RegisterText(4372, "Kwaliteit");
-    RegisterText(4373, "Kwaliteit onvoldoende");
-    RegisterText(4374, "Gezichtsherkenning");
-    RegisterText(4375, "Gezicht");
-    RegisterText(4376, "Gezicht niet herkend");
-    RegisterText(4377, "Handpalm");
-    RegisterText(4378, "Iris");
-    RegisterText(4379, "Sjabloon opslaan op pas");
-    RegisterText(4380, "Sjabloon opslaan in lezer");
-    RegisterText(4381, "Biometrische gegevens");
-    RegisterText(4382, "Toestemming biometrie");
-    RegisterText(4383, "Toestemming gegeven op");
-
-    // Privacy
-    RegisterText(4384, "Privacy");
-    RegisterText(4385, "Privacy-instellingen");
-    RegisterText(4386, "Persoonsgegevens anonimiseren");
-    RegisterText(4387, "Anonimiseren");
-    RegisterText(4388, " (geanonimiseerd)");
-    RegisterText(4389, "Gegevens anonimiseren na");
-    RegisterText(4390, "Inzageverzoek");
-    RegisterText(4391, "Gegevens van persoon exporteren");
-    RegisterText(4392, "Verwijderverzoek");
-    RegisterText(4393, "Alle gegevens van deze persoon verwijderen");
-    RegisterText(4394, "Bewaartermijn persoonsgegevens");
-    RegisterText(4395, "Verwerkingsregister");
-    RegisterText(4396, "Foto's niet tonen");
-    RegisterText(4397, "Namen niet tonen");
-    RegisterText(4398, "Pasnummers maskeren");
-    RegisterText(4399, "Gemaskeerd");
-
-    // Time-registration terminals and their display texts
-    RegisterText(4400, "Terminaltekst");
-    RegisterText(4401, "Terminalteksten");
-    RegisterText(4402, "Displaytekst");
-    RegisterText(4403, "Displayteksten");
-    RegisterText(4404, "Welkomsttekst");
-    RegisterText(4405, "Ruststand");
-    RegisterText(4406, "Tekst in ruststand");
-    RegisterText(4407, "Functietoets");
-    RegisterText(4408, "Functietoetsen");
-    RegisterText(4409, "Functietoets %d");
-    RegisterText(4410, "Toets");
-    RegisterText(4411, "Toetsen");
-    RegisterText(4412, "Toetsenbord");
-    RegisterText(4413, "Numeriek toetsenbord");
-    RegisterText(4414, "Invoer");
-    RegisterText(4415, "Invoer via toetsenbord");
-    RegisterText(4416, "Invoercode");
-    RegisterText(4417, "Voer code in");
-    RegisterText(4418, "Voer pincode in");
-    RegisterText(4419, "Voer projectnummer in");
-    RegisterText(4420, "Voer afwezigheidscode in");
-    RegisterText(4421, "Kies functie");
-    RegisterText(4422, "Boeking geaccepteerd");
-    RegisterText(4423, "Boeking geweigerd");
-    RegisterText(4424, "Al ingeklokt");
-    RegisterText(4425, "Al uitgeklokt");
-    RegisterText(4426, "Goedemorgen ");
-    RegisterText(4427, "Goedemiddag ");
-    RegisterText(4428, "Goedenavond ");
-    RegisterText(4429, "Prettige avond");
-    RegisterText(4430, "Fijn weekend");
-    RegisterText(4431, "Uw saldo is ");
-    RegisterText(4432, "Uw verlofsaldo is ");
-    RegisterText(4433, "Saldo opvragen");
-    RegisterText(4434, "Verlofsaldo opvragen");
-    RegisterText(4435, "Informatie opvragen");
-    RegisterText(4436, "Laatste boekingen opvragen");
-    RegisterText(4437, "Pauze in");
-    RegisterText(4438, "Pauze uit");
-    RegisterText(4439, "Dienstreis in");
-    RegisterText(4440, "Dienstreis uit");
-    RegisterText(4441, "Dokter in");
-    RegisterText(4442, "Dokter uit");
-    RegisterText(4443, "Project wisselen");
-    RegisterText(4444, "Activiteit wisselen");
-    RegisterText(4445, "Terminalgroep");
-    RegisterText(4446, "Terminalgroepen");
-    RegisterText(4447, "Terminalinstellingen");
-    RegisterText(4448, "Terminalprofiel");
-    RegisterText(4449, "Helderheid");
-    RegisterText(4450, "Contrast");
-    RegisterText(4451, "Volume");
-    RegisterText(4452, "Zoemer");
-    RegisterText(4453, "Zoemer aan");
-    RegisterText(4454, "Zoemer uit");
-    RegisterText(4455, "Led");
-    RegisterText(4456, "Groene led");
-    RegisterText(4457, "Rode led");
-    RegisterText(4458, "Tijdsweergave");
-    RegisterText(4459, "24-uursnotatie");
-    RegisterText(4460, "12-uursnotatie");
-    RegisterText(4461, "Datumweergave");
-    RegisterText(4462, "Taal terminal");
-    RegisterText(4463, "Logo terminal");
-    RegisterText(4464, "Schermbeveiliging");
-    RegisterText(4465, "Achtergrondverlichting");
-    RegisterText(4466, "Verlichting uit na ");
-    RegisterText(4467, "Offline boeken toegestaan");
-    RegisterText(4468, "Offline boekingen");
-    RegisterText(4469, "Maximaal aantal offline boekingen");
-    RegisterText(4470, "Geheugen vol, boeken niet mogelijk");
-    RegisterText(4471, "Klok loopt niet gelijk");
-    RegisterText(4472, "Tijdsverschil");
-    RegisterText(4473, "Tijdsverschil met server: %d seconden");
-    RegisterText(4474, "Webterminal");
-    RegisterText(4475, "Webklok");
-    RegisterText(4476, "Mobiel inklokken");
-    RegisterText(4477, "App");
-    RegisterText(4478, "Locatiebepaling");
-    RegisterText(4479, "Geofence");
-    RegisterText(4480, "Buiten toegestaan gebied");
-    RegisterText(4481, "Locatie van boeking");
-    RegisterText(4482, "Boeken via app toegestaan");
-    RegisterText(4483, "Boeken via web toegestaan");
-    RegisterText(4484, "Boekingsbron");
-    RegisterText(4485, "Terminalboeking");
-    RegisterText(4486, "Webboeking");
-    RegisterText(4487, "Appboeking");
-    RegisterText(4488, "Telefoonboeking");
-    RegisterText(4489, "Ingevoerd door ");
-    RegisterText(4490, "Invoerdatum");
-    RegisterText(4491, "Oorspronkelijke boeking");
-    RegisterText(4492, "Gewijzigde boeking");
-    RegisterText(4493, "Verwijderde boeking");
-    RegisterText(4494, "Verwijderde boekingen tonen");
-    RegisterText(4495, "Boeking herstellen");
-    RegisterText(4496, "Boekingstijd");
-    RegisterText(4497, "Boekingsdatum");
-    RegisterText(4498, "Boekingstype");
-    RegisterText(4499, "Boekingstypes");
-
-    // Visitor kiosk, appointments and visitor badges
-    RegisterText(4500, "Instellingen bezoekersregistratie");
-    RegisterText(4501, "Bezoekerskiosk");
-    RegisterText(4502, "Kioskmodus");
-    RegisterText(4503, "Kiosk afsluiten");
-    RegisterText(4504, "Tik op het scherm om te beginnen");
-    RegisterText(4505, "Bent u hier voor een afspraak?");
-    RegisterText(4506, "Met wie heeft u een afspraak?");
-    RegisterText(4507, "Voer uw naam in");
-    RegisterText(4508, "Voer uw bedrijfsnaam in");
-    RegisterText(4509, "Voer uw kenteken in");
-    RegisterText(4510, "Voer uw telefoonnummer in");
-    RegisterText(4511, "Lees de huisregels en bevestig");
-    RegisterText(4512, "Ik ga akkoord met de huisregels");
-    RegisterText(4513, "Uw gastheer is op de hoogte gebracht.");
-    RegisterText(4514, "Neem plaats in de wachtruimte.");
-    RegisterText(4515, "Uw bezoekerspas wordt afgedrukt.");
-    RegisterText(4516, "Lever uw pas in bij vertrek.");
-    RegisterText(4517, "Bedankt voor uw bezoek.");
-    RegisterText(4518, "Scan uw QR-code");
-    RegisterText(4519, "QR-code niet geldig");
-    RegisterText(4520, "QR-code verlopen");
-    RegisterText(4521, "QR-code al gebruikt");
-    RegisterText(4522, "Uitnodiging niet gevonden");
-    RegisterText(4523, "Afspraak");
-    RegisterText(4524, "Afspraken");
-    RegisterText(4525, "Afspraak maken");
-    RegisterText(4526, "Afspraak wijzigen");
-    RegisterText(4527, "Afspraak annuleren");
-    RegisterText(4528, "Afspraakdatum");
-    RegisterText(4529, "Afspraaktijd");
-    RegisterText(4530, "Afspraak met");
-    RegisterText(4531, "Terugkerende afspraak");
-    RegisterText(4532, "Herhaling");
-    RegisterText(4533, "Herhalen tot");
-    RegisterText(4534, "Elke dag");
-    RegisterText(4535, "Elke week");
-    RegisterText(4536, "Elke maand");
-    RegisterText(4537, "Deelnemers");
-    RegisterText(4538, "Deelnemer");
-    RegisterText(4539, "Deelnemer toevoegen");
-    RegisterText(4540, "Externe deelnemers");
-    RegisterText(4541, "Lunch");
-    RegisterText(4542, "Lunch bestellen");
-    RegisterText(4543, "Catering");
-    RegisterText(4544, "Cateringbestelling");
-    RegisterText(4545, "Parkeerplaats reserveren voor bezoeker");
-    RegisterText(4546, "Bezoeker komt met de auto");
-    RegisterText(4547, "Badge-ontwerp");
-    RegisterText(4548, "Badge");
-    RegisterText(4549, "Badges");
-    RegisterText(4550, "Badgeprinter");
-    RegisterText(4551, "Badge afdrukken");
-    RegisterText(4552, "Badge opnieuw afdrukken");
-    RegisterText(4553, "Badgetekst");
-    RegisterText(4554, "Badgekleur");
-    RegisterText(4555, "Badge per bezoekerstype");
-    RegisterText(4556, "Bezoekerstype");
-    RegisterText(4557, "Bezoekerstypes");
-    RegisterText(4558, "Zakelijk bezoek");
-    RegisterText(4559,
-                 "Priv\xE9"
-                 "bezoek");
-    RegisterText(4560, "Sollicitant");
-    RegisterText(4561, "Monteur");
-    RegisterText(4562, "Schoonmaker");
-    RegisterText(4563, "Chauffeur");
-    RegisterText(4564, "Overige");
-    RegisterText(4565, "Begeleiding verplicht");
-    RegisterText(4566, "Bezoeker mag zelfstandig rondlopen");
-    RegisterText(4567, "Toegangsgroep bezoeker");
-    RegisterText(4568, "Standaard toegangsgroep bezoekers");
-    RegisterText(4569, "Geldigheid bezoekerspas");
-    RegisterText(4570, "Bezoekerspas vervalt om");
-    RegisterText(4571, "Bezoekerspas automatisch blokkeren bij afmelden");
-    RegisterText(4572, "Niet afgemelde bezoekers");
-    RegisterText(4573, "Bezoekers automatisch afmelden om");
-    RegisterText(4574, "Bezoeker nog aanwezig na sluitingstijd");
-    RegisterText(4575, "Sluitingstijd");
-    RegisterText(4576, "Openingstijden");
-    RegisterText(4577, "Openingstijden receptie");
-    RegisterText(4578, "Receptie gesloten");
-    RegisterText(4579, "Bel voor assistentie");
-    RegisterText(4580, "Intercom receptie");
-    RegisterText(4581, "Foto bezoeker");
-    RegisterText(4582, "Foto van legitimatie");
-    RegisterText(4583, "Legitimatie scannen");
-    RegisterText(4584, "Legitimatie verloopt binnen bezoekperiode");
-    RegisterText(4585, "Legitimatie verlopen");
-    RegisterText(4586, "Leeftijd");
-    RegisterText(4587, "Minderjarig");
-    RegisterText(4588, "Gegevens bezoeker");
-    RegisterText(4589, "Gegevens gastheer");
-    RegisterText(4590, "Bezoekerskaart");
-    RegisterText(4591, "Bezoekerskaarten");
-    RegisterText(4592, "Aantal bezoekerspassen");
-    RegisterText(4593, "Bezoekerspassen in omloop");
-    RegisterText(4594, "Bezoekerspassen niet ingeleverd");
-    RegisterText(4595, "Borg bezoekerspas");
-    RegisterText(4596, "Borg terugbetalen");
-    RegisterText(4597, "Borg ingehouden");
-    RegisterText(4598, "Bezoeker verlaat het terrein");
-    RegisterText(4599, "Bezoeker op het terrein");
-
-    // Notifications, e-mail and messages
-    RegisterText(4600, "Notificatie");
-    RegisterText(4601, "Notificaties");
-    RegisterText(4602, "Notificatie-instellingen");
-    RegisterText(4603, "E-mailinstellingen");
-    RegisterText(4604, "SMTP-server");
-    RegisterText(4605, "SMTP-poort");
-    RegisterText(4606, "Afzender");
-    RegisterText(4607, "Afzenderadres");
-    RegisterText(4608, "Ontvangeradres");
-    RegisterText(4609, "Onderwerp");
-    RegisterText(4610, "Berichttekst");
-    RegisterText(4611, "&Testbericht versturen");
-    RegisterText(4612, "Het testbericht is verstuurd.");
-    RegisterText(4613, "De e-mail kon niet worden verstuurd: %s");
-    RegisterText(4614, "Authenticatie vereist");
-    RegisterText(4615, "SSL/TLS gebruiken");
-    RegisterText(4616, "Kopie aan");
-    RegisterText(4617, "Blinde kopie aan");
-    RegisterText(4618, "Antwoordadres");
-    RegisterText(4619, "E-mailsjabloon");
-    RegisterText(4620, "E-mailsjablonen");
-    RegisterText(4621, "Sjabloon bewerken");
-    RegisterText(4622, "Variabelen");
-    RegisterText(4623, "Variabele invoegen");
-    RegisterText(4624, "Naam van de persoon");
-    RegisterText(4625, "Naam van de bezoeker");
-    RegisterText(4626, "Naam van de gastheer");
-    RegisterText(4627, "Datum van het bezoek");
-    RegisterText(4628, "Notificatie bij aankomst bezoeker");
-    RegisterText(4629, "Notificatie bij verlofaanvraag");
-    RegisterText(4630, "Notificatie bij goedkeuring");
-    RegisterText(4631, "Notificatie bij alarm");
-    RegisterText(4632, "Notificatie bij te laat komen");
-    RegisterText(4633, "Notificatie bij ontbrekende boeking");
-    RegisterText(4634, "Notificatie bij verlopen pas");
-    RegisterText(4635, "Notificatie bij verlopen licentie");
-    RegisterText(4636, "Dagelijkse samenvatting");
-    RegisterText(4637, "Wekelijkse samenvatting");
-    RegisterText(4638, "Samenvatting versturen om");
-    RegisterText(4639, "Pushbericht");
-    RegisterText(4640, "Pushberichten");
-    RegisterText(4641, "Pop-upmelding");
-    RegisterText(4642, "Melding op scherm");
-    RegisterText(4643, "Melding in taakbalk");
-    RegisterText(4644, "Geluid bij melding");
-    RegisterText(4645, "Melding sluiten na");
-    RegisterText(4646, "Melding blijft staan tot bevestiging");
-    RegisterText(4647, "Berichten van vandaag");
-    RegisterText(4648, "Alle berichten");
-    RegisterText(4649, "Gelezen");
-    RegisterText(4650, "Ongelezen");
-    RegisterText(4651, "Markeren als gelezen");
-    RegisterText(4652, "Markeren als ongelezen");
-    RegisterText(4653, "Alles als gelezen markeren");
-    RegisterText(4654, "Bericht verwijderen");
-    RegisterText(4655, "Prioriteit");
-    RegisterText(4656, "Urgent");
-    RegisterText(4657, "Postvak");
-    RegisterText(4658, "Postvak IN");
-    RegisterText(4659, "Verzonden berichten");
-    RegisterText(4660, "Bericht aan persoon");
-    RegisterText(4661, "Bericht aan afdeling");
-    RegisterText(4662, "Bericht aan iedereen");
-    RegisterText(4663, "Bericht tonen op terminal");
-    RegisterText(4664, "Persoonlijk bericht");
-    RegisterText(4665, "Persoonlijk bericht op terminal");
-    RegisterText(4666, "Bericht tonen tot");
-    RegisterText(4667, "Bericht eenmalig tonen");
-    RegisterText(4668, "Bericht tonen bij inklokken");
-    RegisterText(4669, "Bericht tonen bij uitklokken");
-    RegisterText(4670, "Mededeling");
-    RegisterText(4671, "Mededelingen");
-    RegisterText(4672, "Mededelingenbord");
-    RegisterText(4673, "Nieuws");
-    RegisterText(4674, "Agenda");
-    RegisterText(4675, "Herinnering");
-    RegisterText(4676, "Herinneringen");
-    RegisterText(4677, "Herinnering instellen");
-    RegisterText(4678, "Herinneren na ");
-    RegisterText(4679, "Uitstellen");
-    RegisterText(4680, "Uitstellen met ");
-    RegisterText(4681, "Vijf minuten");
-    RegisterText(4682, "Kwartier");
-    RegisterText(4683, "Een uur");
-    RegisterText(4684, "Morgen opnieuw");
-    RegisterText(4685, "Herinnering verlopen pas");
-    RegisterText(4686, "Herinnering verlof");
-    RegisterText(4687, "Herinnering fiatteren");
-    RegisterText(4688, "Nog te fiatteren");
-    RegisterText(4689, "Nog te behandelen");
-    RegisterText(4690, "Actiepunten");
-    RegisterText(4691, "Takenlijst");
-
-    // Self-service
-    RegisterText(4692, "Mijn taken");
-    RegisterText(4693, "Mijn gegevens");
-    RegisterText(4694, "Mijn saldo");
-    RegisterText(4695, "Mijn verlof");
-    RegisterText(4696, "Mijn boekingen");
-    RegisterText(4697, "Mijn rooster");
-    RegisterText(4698, "Mijn team");
-    RegisterText(4699, "Mijn bezoekers");
-
-    // Alarm monitor, follow-up and video
-    RegisterText(4700, "Alarmmonitor");
-    RegisterText(4701, "Alarmvenster");
-    RegisterText(4702, "Alarmvenster altijd op voorgrond");
-    RegisterText(4703, "Alarmvenster tonen bij nieuw alarm");
-    RegisterText(4704, "Openstaande alarmen");
-    RegisterText(4705, "Afgehandelde alarmen");
-    RegisterText(4706, "Bevestigde alarmen");
-    RegisterText(4707, "Onbevestigde alarmen");
-    RegisterText(4708, "Alarmstatus");
-    RegisterText(4709, "Alarm actief");
-    RegisterText(4710, "Alarm hersteld");
-    RegisterText(4711, "Alarm in behandeling");
-    RegisterText(4712, "In behandeling bij ");
-    RegisterText(4713, "Alarm overnemen");
-    RegisterText(4714, "Alarm toewijzen");
-    RegisterText(4715, "Alarm toewijzen aan");
-    RegisterText(4716, "Alarm sluiten");
-    RegisterText(4717, "Alarm heropenen");
-    RegisterText(4718, "Oorzaak");
-    RegisterText(4719, "Oorzaak alarm");
-    RegisterText(4720, "Vals alarm");
-    RegisterText(4721, "Terecht alarm");
-    RegisterText(4722, "Onbekende oorzaak");
-    RegisterText(4723, "Genomen maatregelen");
-    RegisterText(4724, "Politie gewaarschuwd");
-    RegisterText(4725, "Brandweer gewaarschuwd");
-    RegisterText(4726, "Ambulance gewaarschuwd");
-    RegisterText(4727, "Beveiliging gewaarschuwd");
-    RegisterText(4728, "Sleutelhouder gewaarschuwd");
-    RegisterText(4729, "Sleutelhouder");
-    RegisterText(4730, "Sleutelhouders");
-    RegisterText(4731, "Bellijst");
-    RegisterText(4732, "Volgorde bellijst");
-    RegisterText(4733, "Bereikt");
-    RegisterText(4734, "Niet bereikt");
-    RegisterText(4735, "Voicemail");
-    RegisterText(4736, "Teruggebeld");
-    RegisterText(4737, "Alarmrapportage");
-    RegisterText(4738, "Alarmen per dag");
-    RegisterText(4739, "Alarmen per deur");
-    RegisterText(4740, "Alarmen per type");
-    RegisterText(4741, "Reactietijd");
-    RegisterText(4742, "Gemiddelde reactietijd");
-    RegisterText(4743, "Afhandeltijd");
-    RegisterText(4744, "Alarm niet binnen de gestelde tijd afgehandeld");
-    RegisterText(4745, "Alarmfilter");
-    RegisterText(4746, "Alleen actieve alarmen");
-    RegisterText(4747, "Alleen eigen alarmen");
-    RegisterText(4748, "Alarmen van gebied");
-    RegisterText(4749, "Alarmen groeperen");
-    RegisterText(4750, "Gelijke alarmen samenvoegen");
-    RegisterText(4751, "Aantal keer opgetreden");
-    RegisterText(4752, "Eerste melding");
-    RegisterText(4753, "Laatste melding");
-    RegisterText(4754, "Alarmlocatie");
-    RegisterText(4755, "Tonen op plattegrond");
-    RegisterText(4756, "Camerabeeld tonen");
-    RegisterText(4757, "Camerabeeld bij alarm");
-    RegisterText(4758, "Beelden opvragen");
-    RegisterText(4759, "Opname");
-    RegisterText(4760, "Opnames");
-    RegisterText(4761, "Opname starten");
-    RegisterText(4762, "Opname stoppen");
-    RegisterText(4763, "Opname afspelen");
-    RegisterText(4764, "Momentopname");
-    RegisterText(4765, "Videorecorder");
-    RegisterText(4766, "Kanaal");
-    RegisterText(4767, "Kanalen");
-    RegisterText(4768, "Cameranummer");
-    RegisterText(4769, "Camera's");
-    RegisterText(4770, "Voorkeurpositie");
-    RegisterText(4771, "Camera naar voorkeurpositie");
-    RegisterText(4772, "Pan");
-    RegisterText(4773, "Tilt");
-    RegisterText(4774, "Camera zoomen");
-    RegisterText(4775, "Videowand");
-    RegisterText(4776, "Monitor");
-    RegisterText(4777, "Monitoren");
-    RegisterText(4778, "Beeldscherm");
-    RegisterText(4779, "Weergave");
-    RegisterText(4780, "Weergave opslaan");
-    RegisterText(4781, "Indeling");
-    RegisterText(4782, "Indeling opslaan");
-    RegisterText(4783, "Enkelvoudig beeld");
-    RegisterText(4784, "Vier beelden");
-    RegisterText(4785, "Negen beelden");
-    RegisterText(4786, "Zestien beelden");
-    RegisterText(4787, "Volgorde beelden");
-    RegisterText(4788, "Beeldrotatie");
-    RegisterText(4789, "Rotatietijd");
-    RegisterText(4790, "Alarmopvolging");
-    RegisterText(4791, "Opvolging");
-    RegisterText(4792, "Opvolgen");
-    RegisterText(4793, "Alarm doorschakelen");
-    RegisterText(4794, "Doorschakelen naar");
-    RegisterText(4795, "Buiten kantoortijd");
-    RegisterText(4796, "Binnen kantoortijd");
-    RegisterText(4797, "Kantoortijd");
-    RegisterText(4798, "Kantoortijden");
-    RegisterText(4799, "Alarmschema");
-
-    // Program settings
-    RegisterText(4800, "Systeeminstellingen");
-    RegisterText(4801, "Algemene instellingen");
-    RegisterText(4802, "Algemeen");
-    RegisterText(4803, "Uitgebreid");
-    RegisterText(4804, "Geavanceerd");
-    RegisterText(4805, "Weergave-instellingen");
-    RegisterText(4806, "Regionale instellingen");
-    RegisterText(4807, "Landinstellingen");
-    RegisterText(4808, "Eerste dag van de week");
-    RegisterText(4809, "Eerste week van het jaar");
-    RegisterText(4810, "Begint op 1 januari");
-    RegisterText(4811, "Eerste volledige week");
-    RegisterText(4812, "Eerste week met vier dagen");
-    RegisterText(4813, "Valutasymbool");
-    RegisterText(4814, "Scheidingsteken datum");
-    RegisterText(4815, "Scheidingsteken tijd");
-    RegisterText(4816, "Lijstscheidingsteken");
-    RegisterText(4817, "Bedrijfsnaam op rapporten");
-    RegisterText(4818, "Bedrijfsgegevens bewerken");
-    RegisterText(4819, "Installatie");
-    RegisterText(4820, "Installatiemap");
-    RegisterText(4821, "Programmamap");
-    RegisterText(4822, "Gegevensmap");
-    RegisterText(4823, "Tijdelijke map");
-    RegisterText(4824, "Logmap");
-    RegisterText(4825, "Netwerkmap");
-    RegisterText(4826, "Paden");
-    RegisterText(4827, "Pad");
-    RegisterText(4828, "Dit pad bestaat niet.");
-    RegisterText(4829, "Pad wijzigen");
-    RegisterText(4830, "Opstarten");
-    RegisterText(4831, "Automatisch opstarten");
-    RegisterText(4832, "Starten met Windows");
-    RegisterText(4833, "Geminimaliseerd starten");
-    RegisterText(4834, "Startscherm");
-    RegisterText(4835, "Startscherm tonen");
-    RegisterText(4836, "Laatst gebruikte scherm openen");
-    RegisterText(4838, "Vensterposities onthouden");
-    RegisterText(4839, "Positie en grootte van vensters onthouden");
-    RegisterText(4840, "Bevestigen bij afsluiten");
-    RegisterText(4841, "Bevestigen bij verwijderen");
-    RegisterText(4842, "Tooltips tonen");
-    RegisterText(4843, "Hulpteksten tonen");
-    RegisterText(4844, "Grote knoppen");
-    RegisterText(4845, "Aanraakscherm");
-    RegisterText(4846, "Aanraakschermmodus");
-    RegisterText(4847, "Schermtoetsenbord");
-    RegisterText(4848, "Thema");
-    RegisterText(4849, "Licht thema");
-    RegisterText(4850, "Donker thema");
-    RegisterText(4851, "Hoog contrast");
-    RegisterText(4852, "Lettergrootte op scherm");
-    RegisterText(4853, "Klein");
-    RegisterText(4854, "Middel");
-    RegisterText(4855, "Groot");
-    RegisterText(4856, "Extra groot");
-    RegisterText(4857, "Lijstweergave");
-    RegisterText(4858, "Tegelweergave");
-    RegisterText(4859, "Boomweergave");
-    RegisterText(4860, "Rasterlijnen tonen");
-    RegisterText(4861, "Rijen per pagina");
-
-    // Searching and editing
-    RegisterText(4862, "Snelzoeken");
-    RegisterText(4863, "Zoeken tijdens typen");
-    RegisterText(4864, "Hoofdlettergevoelig");
-    RegisterText(4865, "Hele woorden");
-    RegisterText(4866, "Zoeken in alle velden");
-    RegisterText(4867, "Geavanceerd zoeken");
-    RegisterText(4868, "Zoekresultaten");
-    RegisterText(4869, "%d resultaten gevonden");
-    RegisterText(4870, "Geen resultaten");
-    RegisterText(4871, "Zoekopdracht opslaan");
-    RegisterText(4872, "Opgeslagen zoekopdrachten");
-    RegisterText(4873, "Wissen");
-    RegisterText(4874, "Formulier wissen");
-    RegisterText(4875, "Invoer wissen");
-    RegisterText(4876, "Standaard");
-    RegisterText(4877, "Aangepast");
-    RegisterText(4878, "Aanpassen");
-    RegisterText(4879, "Herstellen naar standaard");
-    RegisterText(4880, "Wijzigingen ongedaan maken");
-    RegisterText(4881, "De wijzigingen gaan verloren.");
-    RegisterText(4882, "Niet opgeslagen wijzigingen");
-    RegisterText(4883, "Automatisch opslaan");
-    RegisterText(4884, "Opslaan en &sluiten");
-    RegisterText(4885, "Opslaan en &nieuw");
-    RegisterText(4886, "Sluiten &zonder opslaan");
-
-    // Security settings
-    RegisterText(4887, "Beveiligingsinstellingen");
-    RegisterText(4888, "Wachtwoordbeleid");
-    RegisterText(4889, "Minimale wachtwoordlengte");
-    RegisterText(4890, "Wachtwoord moet cijfers bevatten");
-    RegisterText(4891, "Wachtwoord moet hoofdletters bevatten");
-    RegisterText(4892, "Wachtwoord moet speciale tekens bevatten");
-    RegisterText(4893, "Wachtwoord verloopt na (dagen)");
-    RegisterText(4894, "Vorige wachtwoorden niet hergebruiken");
-    RegisterText(4895, "Tweestapsverificatie");
-    RegisterText(4896, "Verificatiecode");
-    RegisterText(4897, "Ongeldige verificatiecode");
-    RegisterText(4898, "Verificatiecode verstuurd naar %s");
-    RegisterText(4899, "Vertrouwd apparaat");
-
-    // Licence, support and product information
-    RegisterText(4900, "Licentie");
-    RegisterText(4901, "Licentiegegevens");
-    RegisterText(4902, "Licentiecode");
-    RegisterText(4903, "Licentiecode invoeren");
-    RegisterText(4904, "Ongeldige licentiecode");
-    RegisterText(4905, "Licentie geactiveerd");
-    RegisterText(4906, "Licentie activeren");
-    RegisterText(4907, "Online activeren");
-    RegisterText(4908, "Handmatig activeren");
-    RegisterText(4909, "Activeringscode");
-    RegisterText(4910, "Aanvraagcode");
-    RegisterText(4911, "Proeflicentie");
-    RegisterText(4912, "Proefperiode");
-    RegisterText(4913, "De proefperiode verloopt op %s");
-    RegisterText(4914, "Proefperiode verlopen");
-    RegisterText(4915, "Gelicentieerde modules");
-    RegisterText(4916, "Module niet gelicentieerd");
-    RegisterText(4917, "Aantal gelicentieerde personen");
-    RegisterText(4918, "Aantal gelicentieerde lezers");
-    RegisterText(4919, "Aantal gelicentieerde werkstations");
-    RegisterText(4920, "Aantal gelicentieerde gebruikers");
-    RegisterText(4921, "Serviceovereenkomst");
-    RegisterText(4922, "Serviceovereenkomst geldig tot");
-    RegisterText(4923, "Gegevens leverancier");
-    RegisterText(4924, "Helpdesk");
-    RegisterText(4925, "Telefoonnummer helpdesk");
-    RegisterText(4926, "Ondersteuning op afstand");
-    RegisterText(4927, "Ondersteuning op afstand starten");
-    RegisterText(4928, "Handleiding");
-    RegisterText(4929, "Handleiding openen");
-    RegisterText(4930, "Help-onderwerpen");
-    RegisterText(4931, "Inhoudsopgave");
-    RegisterText(4932, "Index");
-    RegisterText(4933, "Zoeken in help");
-    RegisterText(4934, "Wat is dit?");
-    RegisterText(4935, "Tip van de dag");
-    RegisterText(4936, "Tips tonen bij opstarten");
-    RegisterText(4937, "Nieuw in deze versie");
-    RegisterText(4938, "Versiegeschiedenis");
-    RegisterText(4939, "Over Corvix");
-    RegisterText(4940, "Corvix Toegangscontrole");
-    RegisterText(4941, "Corvix Tijdregistratie");
-    RegisterText(4942, "Corvix Bezoekersregistratie");
-    RegisterText(4943, "Corvix Parkeren");
-    RegisterText(4944, "Corvix Alarmafhandeling");
-    RegisterText(4945, "Corvix Server");
-    RegisterText(4946, "Corvix Communicatieserver");
-    RegisterText(4947, "Corvix Webclient");
-    RegisterText(4948, "Een product van Qor");
-    RegisterText(4949, "Copyright Qor. Alle rechten voorbehouden.");
-    RegisterText(4950, "Versie %s");
-    RegisterText(4951, "Build %d");
-    RegisterText(4952, "Databaseversie %s");
-    RegisterText(4953, "Geregistreerd op naam van ");
-
-    // System check, logging and performance
-    RegisterText(4954, "Systeemgegevens");
-    RegisterText(4955, "Systeemgegevens kopi\xEBren");
-    RegisterText(4956, "Systeemcontrole");
-    RegisterText(4957, "Systeemcontrole uitvoeren");
-    RegisterText(4958, "Resultaat systeemcontrole");
-    RegisterText(4959, "Geslaagd");
-    RegisterText(4960, "Mislukt");
-    RegisterText(4961, "Waarschuwingen");
-    RegisterText(4962, "Niet gecontroleerd");
-    RegisterText(4963, "Schijfruimte controleren");
-    RegisterText(4964, "Geheugen controleren");
-    RegisterText(4965, "Verbindingen controleren");
-    RegisterText(4966, "Controllers controleren");
-    RegisterText(4967, "Licentie controleren");
-    RegisterText(4968, "Back-ups controleren");
-    RegisterText(4969, "De laatste back-up is ouder dan %d dagen.");
-    RegisterText(4970, "Er is nog nooit een back-up gemaakt.");
-    RegisterText(4971, "Onvoldoende schijfruimte op %s");
-    RegisterText(4972, "Logbestanden");
-    RegisterText(4973, "Logniveau");
-    RegisterText(4974, "Alleen fouten");
-    RegisterText(4975, "Fouten en waarschuwingen");
-    RegisterText(4976, "Alles loggen");
-    RegisterText(4977, "Uitgebreid loggen");
-    RegisterText(4978, "Logbestand te groot");
-    RegisterText(4979, "Logbestanden opschonen");
-    RegisterText(4980, "Logbestanden ouder dan");
-    RegisterText(4981, "Logbestanden versturen");
-    RegisterText(4982, "Logbestanden inpakken");
-    RegisterText(4983, "Prestaties");
-    RegisterText(4984, "Prestatiemeting");
-    RegisterText(4985, "Reactietijd database");
-    RegisterText(4986, "Reactietijd server");
-    RegisterText(4987, "Vertraging");
-    RegisterText(4988, "Bezig");
-    RegisterText(4989, "Inactief");
-    RegisterText(4990, "Niet beschikbaar");
-    RegisterText(4991, "Beschikbaar");
-    RegisterText(4992, "Onbekend");
-    RegisterText(4993, "Overig");
-    RegisterText(4994, "Diversen");
-    RegisterText(4995, "&Extra");
-    RegisterText(4996, "Extra's");
-    RegisterText(4997, "&Hulpmiddelen");
-    RegisterText(4998, "&Opties");
-    RegisterText(4999, "Venster opnieuw tekenen");
-
-    // Company groups and tenants
-    RegisterText(5000, "SM bedrijven groep");
-    RegisterText(5001, "SM bedrijven groepen");
-    RegisterText(5002, "SM bedrijf");
-    RegisterText(5003, "SM bedrijven");
-    RegisterText(5004, "SM locatie");
-    RegisterText(5005, "SM locaties");
-    RegisterText(5006, "Bedrijvengroep");
-    RegisterText(5007, "Bedrijvengroep toevoegen");
-    RegisterText(5008, "Bedrijvengroep wijzigen");
-    RegisterText(5009, "Bedrijvengroep verwijderen");
-    RegisterText(5010, "Bedrijven in groep");
-    RegisterText(5011, "Bedrijf toevoegen aan groep");
-    RegisterText(5012, "Bedrijf verwijderen uit groep");
-    RegisterText(5013, "Bedrijf bestaat al in bedrijven groep %s");
-    RegisterText(5014, "Huurder");
-    RegisterText(5015, "Huurders");
-    RegisterText(5016, "Verhuurder");
-    RegisterText(5017, "Verzamelgebouw");
-    RegisterText(5018, "Meerdere huurders");
-    RegisterText(5019, "Gedeelde ruimtes");
-    RegisterText(5020, "Gedeelde deuren");
-    RegisterText(5021, "Gemeenschappelijke ingang");
-    RegisterText(5022, "Eigen deuren van huurder");
-    RegisterText(5023, "Beheer per huurder");
-    RegisterText(5024, "Beheerder huurder");
-    RegisterText(5025, "Passen per huurder");
-    RegisterText(5026, "Maximaal aantal passen voor huurder");
-    RegisterText(5027, "Maximum aantal passen voor %s bereikt.");
-    RegisterText(5028, "Facturatie per huurder");
-    RegisterText(5029, "Servicekosten");
-    RegisterText(5030, "Huurcontract");
-    RegisterText(5031, "Ingangsdatum contract");
-    RegisterText(5032, "Einddatum contract");
-    RegisterText(5033, "Contract verlopen");
-    RegisterText(5034, "Contractnummer");
-    RegisterText(5035, "Parkeerplaatsen per huurder");
-    RegisterText(5036, "Huurder kiezen");
-    RegisterText(5037, "Alle huurders");
-    RegisterText(5038, "Bedrijf van persoon");
-    RegisterText(5039, "Bedrijf wijzigen");
-    RegisterText(5040, "Persoon overplaatsen naar ander bedrijf");
-    RegisterText(5041, "Overplaatsen");
-    RegisterText(5042, "Overplaatsing");
-    RegisterText(5043, "Datum overplaatsing");
-    RegisterText(5044, "Oude afdeling");
-    RegisterText(5045, "Nieuwe afdeling");
-    RegisterText(5046, "Oud bedrijf");
-    RegisterText(5047, "Nieuw bedrijf");
-    RegisterText(5048, "Kopi\xEBren naar ander bedrijf");
-    RegisterText(5049, "Gegevens per bedrijf gescheiden");
-
-    // Sites, replication and central server
-    RegisterText(5050, "Centrale instellingen");
-    RegisterText(5051, "Lokale instellingen");
-    RegisterText(5052, "Locatie-instellingen");
-    RegisterText(5053, "Locatie kiezen");
-    RegisterText(5054, "Alle locaties");
-    RegisterText(5055, "Huidige locatie");
-    RegisterText(5056, "Locatieserver");
-    RegisterText(5057, "Locatieservers");
-    RegisterText(5058, "Replicatie");
-    RegisterText(5059, "Replicatie actief");
-    RegisterText(5060, "Replicatie gestopt");
-    RegisterText(5061, "Replicatiefout");
-    RegisterText(5062, "Laatste replicatie");
-    RegisterText(5063, "Replicatie-interval");
-    RegisterText(5064, "Wachtrij replicatie");
-    RegisterText(5065, "Centrale server");
-    RegisterText(5066, "Lokale server");
-    RegisterText(5067, "Werken zonder centrale server");
-    RegisterText(5068, "Verbinding met centrale server hersteld");
-    RegisterText(5069, "Gegevens bijwerken vanaf centrale server");
-    RegisterText(5070, "Tijdzone locatie");
-    RegisterText(5071, "Zomertijd automatisch aanpassen");
-    RegisterText(5072, "Tijdverschil met centrale server");
-    RegisterText(5073, "Datum laatste wijziging");
-    RegisterText(5074, "Versienummer gegevens");
-    RegisterText(5075, "Conflict");
-    RegisterText(5076, "Conflicten");
-    RegisterText(5077, "Conflict oplossen");
-    RegisterText(5078, "Lokale wijziging behouden");
-    RegisterText(5079, "Centrale wijziging behouden");
-    RegisterText(5080, "Vergelijken");
-    RegisterText(5081, "Verschillen");
-    RegisterText(5082, "Geen verschillen gevonden");
-
-    // Languages and translations
-    RegisterText(5083, "Taalinstellingen");
-    RegisterText(5084, "Taal van het programma");
-    RegisterText(5085, "Taal van rapporten");
-    RegisterText(5086, "Taal van terminalteksten");
-    RegisterText(5087, "Taal van e-mails");
-    RegisterText(5088, "Nederlands");
-    RegisterText(5089, "Frans");
-    RegisterText(5090, "Duits");
-    RegisterText(5091, "Engels");
-    RegisterText(5092, "Hongaars");
-    RegisterText(5093, "Vertalingen");
-    RegisterText(5094, "Vertaling");
-    RegisterText(5095, "Vertaling bewerken");
-    RegisterText(5096, "Vertaalbestand");
-    RegisterText(5097, "Vertaalbestand inlezen");
-    RegisterText(5098, "Vertaalbestand exporteren");
-    RegisterText(5099, "Ontbrekende vertalingen");
-    RegisterText(5100, "Oorspronkelijke tekst");
-    RegisterText(5101, "Vertaalde tekst");
-    RegisterText(5102, "Tekstnummer");
-
-    // Desktop card readers and card numbers
-    RegisterText(5103, "Kaartlezer");
-    RegisterText(5104, "Kaartlezers");
-    RegisterText(5105, "Kaartlezer niet aangesloten");
-    RegisterText(5106, "Kaartlezer aangesloten");
-    RegisterText(5107, "USB-lezer");
-    RegisterText(5108, "Tafellezer");
-    RegisterText(5109, "Tafellezer gebruiken voor pasnummers");
-    RegisterText(5110, "Pas aanbieden aan tafellezer");
-    RegisterText(5111, "Wachten op pas...");
-    RegisterText(5112, "Pas gelezen");
-    RegisterText(5113, "Pas al in gebruik");
-    RegisterText(5114, "Pas onbekend in dit systeem");
-    RegisterText(5115, "Pas hoort bij %s");
-    RegisterText(5116, "Pas is nog niet uitgegeven");
-    RegisterText(5117, "Pas uitgeven aan deze persoon?");
-    RegisterText(5118, "Pas toekennen");
-    RegisterText(5119, "Pasgegevens");
-    RegisterText(5120, "Pasgegevens lezen");
-    RegisterText(5121, "Kaartnummer");
-    RegisterText(5122, "Intern nummer");
-    RegisterText(5123, "Extern nummer");
-    RegisterText(5124, "Gedrukt nummer");
-    RegisterText(5125, "Nummer op pas");
-    RegisterText(5126, "Nummerformaat");
-    RegisterText(5127, "Decimaal nummer");
-    RegisterText(5128, "Hexadecimaal nummer");
-    RegisterText(5129, "Omgekeerde bytevolgorde");
-    RegisterText(5130, "Pariteit controleren");
-    RegisterText(5131, "Bekende pas");
-    RegisterText(5132, "Onbekende pas");
-    RegisterText(5233, "Onbekende pas aangeboden bij lezer %s");
+    for (const BuiltInText& row : BuiltInTexts) RegisterText(row.id, row.text);
 }
 
 }  // namespace qor

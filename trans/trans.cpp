@@ -170,7 +170,7 @@ void UnescapeText(std::string& text) {
     text.resize(out);
 }
 
-void RegisterText(std::int32_t id, const std::string& text) {
+void RegisterText(std::int32_t id, std::string_view text) {
     if (!ValidId(id)) return;
     std::string& slot = TranslationTable[static_cast<std::size_t>(id)].Texts[0];
     if (AlwaysReplaced(id) || slot.empty()) slot = text;

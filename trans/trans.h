@@ -45,7 +45,7 @@ void UnescapeText(std::string& text);
 
 // Stores a Dutch text under a text id. Ids 1 to 1000 and 4000 to 6000 always take the text; any
 // other id takes it only while its Dutch slot is still empty. Ids outside 1 to 7000 are ignored.
-void RegisterText(std::int32_t id, const std::string& text);
+void RegisterText(std::int32_t id, std::string_view text);
 
 // Where the line that starts at `start` ends: the position of the first CR, LF or byte of value 0
 // at or after it, or the content's size when there is none.

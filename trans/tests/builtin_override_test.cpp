@@ -86,6 +86,11 @@ TEST_F(BuiltInTexts, FillOnlyTheDutchSlot) {
     EXPECT_EQ(dutch, 3349);
 }
 
+TEST_F(BuiltInTexts, EveryRowReachesItsSlot) {
+    RegisterBuiltInTexts();
+    for (const BuiltInText& row : qor::BuiltInTexts) ASSERT_EQ(Slot(row.id, 0), row.text) << "id " << row.id;
+}
+
 TEST_F(BuiltInTexts, AreStoredAsTheyAre) {
     RegisterBuiltInTexts();
     EXPECT_NE(Slot(136, 0).find("\\n"), std::string::npos) << Slot(136, 0);

@@ -86,6 +86,9 @@ BENCHMARK(CountNewlines)->Unit(benchmark::kMillisecond);
 // report in the same unit).
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Plain text: the figures are copied from the output into notes.
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         // Repetitions report their median after the single runs, so the median is the figure kept.

@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qor::ReadTranslationText(bytes);
 
     const Filled filled = FilledSlots();
-    const auto lines = qor::SplitLines(bytes);
+    std::vector<std::string_view> lines;
+    qor::SplitLines(bytes, [&lines](std::string_view line) { lines.push_back(line); });
     std::size_t longest = 0;
     for (const std::string_view line : lines) longest = std::max(longest, line.size());
     Check(filled.size() <= lines.size(), "more slots filled than there are lines");

@@ -1,6 +1,7 @@
 // The override file's line splitter over any bytes: the lines it gives are the text up to its first
 // zero byte, cut at single line ends (CR LF, CR, LF) and nothing else.
 #include <string_view>
+#include <vector>
 
 #include "fuzz/fuzz_target.h"
 #include "trans/trans.h"
@@ -16,7 +17,8 @@ bool IsLineEnd(std::string_view gap) { return gap == "\r\n" || gap == "\r" || ga
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::string_view text = bytes.substr(0, bytes.find('\0'));
-    const auto lines = qor::SplitLines(bytes);
+    std::vector<std::string_view> lines;
+    qor::SplitLines(bytes, [&lines](std::string_view line) { lines.push_back(line); });
     Check(text.empty() == lines.empty(), "a text without lines, or lines without a text");
 
     std::size_t at = 0;  // where the next line must begin

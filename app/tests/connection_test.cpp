@@ -165,7 +165,7 @@ TEST_F(ConnectionTest, NameLookedUpShowsTheOfficialName) {
 
 TEST_F(ConnectionTest, FailedLookupEndsWithoutARepaintOfItsOwn) {
     Type(ControlId::EditHostName, "nowhere");
-    sockets_.lookupError = 11002;
+    sockets_.lookupError = os::WsaTryAgain;
     Test();
     EXPECT_EQ(view_.painted, std::vector<Shown>{Waiting()});
     Shown s = Waiting();
@@ -180,7 +180,7 @@ TEST_F(ConnectionTest, FailedLookupEndsWithoutARepaintOfItsOwn) {
 }
 
 TEST_F(ConnectionTest, FailedSocketLeavesConnectUntried) {
-    sockets_.socketError = 10024;
+    sockets_.socketError = os::WsaEMFile;
     Test();
     ASSERT_EQ(view_.painted.size(), 4u);
     Shown s = view_.painted[2];
@@ -196,7 +196,7 @@ TEST_F(ConnectionTest, FailedSocketLeavesConnectUntried) {
 }
 
 TEST_F(ConnectionTest, ConnectTimeOutIsShownAndTheSocketClosed) {
-    sockets_.connectError = 10060;
+    sockets_.connectError = os::WsaETimedOut;
     bool heldDuringConnect = false;
     sockets_.duringConnect = [&] { heldDuringConnect = form_.TestSocket == sockets_.nextSocket; };
     Test();
@@ -214,7 +214,7 @@ TEST_F(ConnectionTest, ConnectTimeOutIsShownAndTheSocketClosed) {
 TEST_F(ConnectionTest, NextTestStartsBlackAgain) {
     Type(ControlId::EditHostName, "nowhere");
     Test();
-    sockets_.connectError = 10061;
+    sockets_.connectError = os::WsaEConnRefused;
     Type(ControlId::EditHostName, "127.0.0.1");
     Test();
     EXPECT_FALSE(Now().ghiRed);

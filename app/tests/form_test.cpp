@@ -57,7 +57,7 @@ TEST_F(Form, ShowsWinsockAndSystemFacts) {
 }
 
 TEST_F(Form, FailedStartupIsShownInRed) {
-    sockets_.startupResult = 10091;
+    sockets_.startupResult = os::WsaSysNotReady;
     Create();
     EXPECT_TRUE(view_.errors.empty());
     EXPECT_EQ(State(ControlId::LabelResultInit).text, "10091:SYSNOTREADY");

@@ -28,7 +28,7 @@ public:
 
     long CreateKey(RegKey, const std::string& path, std::uint32_t access, RegKey& key) override {
         if (denyAll) return ErrorAccessDenied;
-        if (denyWrite && (access & ~0x20019u) != 0) return ErrorAccessDenied;
+        if (denyWrite && (access & ~KeyRead) != 0) return ErrorAccessDenied;
         key = static_cast<RegKey>(keys_.size() + 1);
         keys_.push_back(path);
         ++opened;

@@ -165,8 +165,8 @@ TEST_F(ErrorLog, LogHeldExclusivelyLosesTheEntryWithoutABeep) {
     PutFile(Path("Setup.log"), "kept");
     {
         TQorFile holder(Path("Setup.log"), 1);
-        holder.OpenMode = 2 | 16;
-        ASSERT_TRUE(holder.Open(0));
+        holder.OpenMode = ModeReadWrite | ModeShareNone;
+        ASSERT_TRUE(holder.Open(OpenExistingOnly));
         Log("Trans", "ReadTranslationFile", "");
         EXPECT_EQ(system_.beeps, 0);
     }

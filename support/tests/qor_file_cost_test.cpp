@@ -76,9 +76,9 @@ void ExpectCosts(const std::vector<Cost>& costs, bool mapped) {
     for (const auto& cost : costs) {
         SCOPED_TRACE(cost.name);
         TQorFile file(dir / "cost.dat", 4, files);
-        file.OpenMode = 2 | 48;
+        file.OpenMode = ModeReadWrite | ModeShareBoth;
         file.Mapped = mapped;
-        ASSERT_TRUE(file.Open(0));
+        ASSERT_TRUE(file.Open(OpenExistingOnly));
         files.Reset();
         cost.operation(file);
         EXPECT_TRUE(file.IsOk()) << file.GetErrorText();
@@ -119,7 +119,7 @@ TEST(QorFileCost, AppendOnARecordBoundaryPositionsOnce) {
     PutFile(dir / "even.dat", "01234567");
     CountingFiles files;
     TQorFile file(dir / "even.dat", 4, files);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     files.Reset();
     file.WriteEnd("abcd");
     EXPECT_EQ(files.positionings, 1);

@@ -42,8 +42,8 @@ int AppendChild(const std::string& name, int appender) {
     for (int index = 0; index < EntriesPerAppender; ++index) {
         const std::string entry = Entry(appender, index);
         TQorFile file(name, 1);
-        file.OpenMode = 65;
-        file.Open(3);
+        file.OpenMode = ModeWrite | ModeShareAny;
+        file.Open(OpenOrCreate);
         file.WriteEndBlock(entry.data(), static_cast<std::int32_t>(entry.size()));
         if (!file.IsOk()) ++failures;
         file.Close();

@@ -18,9 +18,9 @@ using filetest::PutFile;
 using filetest::RecordingFile;
 using filetest::TempDir;
 
-constexpr std::int32_t ReadShared = 0 | 48;
-constexpr std::int32_t ReadWriteShared = 2 | 48;
-constexpr std::int32_t ReadWriteExclusive = 2 | 16;
+constexpr std::int32_t ReadShared = ModeRead | ModeShareBoth;
+constexpr std::int32_t ReadWriteShared = ModeReadWrite | ModeShareBoth;
+constexpr std::int32_t ReadWriteExclusive = ModeReadWrite | ModeShareNone;
 constexpr DayNumber January31Of2024 = 44955;
 
 std::string ProgramPath() { return os::RealSystem().ModulePath(); }
@@ -125,8 +125,8 @@ TEST(QorFileOpen, NestedOpensNeedAsManyCloses) {
     const TempDir dir;
     RecordingFile file(dir / "n.dat", 1);
     const std::int32_t openBefore = OpenFiles;
-    ASSERT_TRUE(file.Open(3));
-    ASSERT_TRUE(file.Open(3));
+    ASSERT_TRUE(file.Open(OpenOrCreate));
+    ASSERT_TRUE(file.Open(OpenOrCreate));
     EXPECT_EQ(file.OpenCount, 2);
     EXPECT_EQ(OpenFiles, openBefore + 1);
     file.Close();
@@ -145,8 +145,8 @@ TEST(QorFileOpen, NestedCreateAlwaysKeepsTheContent) {
     PutFile(dir / "keep.dat", "abc");
     {
         TQorFile file(dir / "keep.dat", 1);
-        ASSERT_TRUE(file.Open(3));
-        ASSERT_TRUE(file.Open(4));
+        ASSERT_TRUE(file.Open(OpenOrCreate));
+        ASSERT_TRUE(file.Open(CreateOrEmpty));
     }
     EXPECT_EQ(GetFile(dir / "keep.dat"), "abc");
 }
@@ -157,8 +157,8 @@ TEST(QorFileOpen, DestructionReleasesTheHandleAtAnyDepth) {
     {
         TQorFile file(dir / "deep.dat", 1);
         file.OpenMode = ReadWriteExclusive;
-        ASSERT_TRUE(file.Open(3));
-        ASSERT_TRUE(file.Open(3));
+        ASSERT_TRUE(file.Open(OpenOrCreate));
+        ASSERT_TRUE(file.Open(OpenOrCreate));
         EXPECT_EQ(LiveObjects, objects + 1);
         EXPECT_EQ(LiveFiles, files + 1);
     }
@@ -167,7 +167,7 @@ TEST(QorFileOpen, DestructionReleasesTheHandleAtAnyDepth) {
     EXPECT_EQ(OpenFiles, open);
     TQorFile again(dir / "deep.dat", 1);
     again.OpenMode = ReadWriteExclusive;
-    EXPECT_TRUE(again.Open(0)) << again.GetErrorText();
+    EXPECT_TRUE(again.Open(OpenExistingOnly)) << again.GetErrorText();
 }
 
 TEST(QorFileOpen, Dispositions) {
@@ -180,12 +180,18 @@ TEST(QorFileOpen, Dispositions) {
         const char* after;   // content afterwards; null: no file
     };
     const Row rows[] = {
-        {"0 opens an existing file", true, 0, 0, "old"},       {"0 on a missing file", false, 0, 2, nullptr},
-        {"1 creates a missing file", false, 1, 0, ""},         {"1 on an existing file", true, 1, 80, "old"},
-        {"2 empties an existing file", true, 2, 0, ""},        {"2 on a missing file", false, 2, 2, nullptr},
-        {"3 creates a missing file", false, 3, 0, ""},         {"3 keeps an existing file", true, 3, 0, "old"},
-        {"4 empties an existing file", true, 4, 0, ""},        {"4 creates a missing file", false, 4, 0, ""},
-        {"above 4 opens an existing file", true, 9, 0, "old"}, {"above 4 on a missing file", false, 9, 2, nullptr},
+        {"OpenExistingOnly opens an existing file", true, OpenExistingOnly, 0, "old"},
+        {"OpenExistingOnly on a missing file", false, OpenExistingOnly, os::ErrorFileNotFound, nullptr},
+        {"CreateNewOnly creates a missing file", false, CreateNewOnly, 0, ""},
+        {"CreateNewOnly on an existing file", true, CreateNewOnly, os::ErrorFileExists, "old"},
+        {"EmptyExisting empties an existing file", true, EmptyExisting, 0, ""},
+        {"EmptyExisting on a missing file", false, EmptyExisting, os::ErrorFileNotFound, nullptr},
+        {"OpenOrCreate creates a missing file", false, OpenOrCreate, 0, ""},
+        {"OpenOrCreate keeps an existing file", true, OpenOrCreate, 0, "old"},
+        {"CreateOrEmpty empties an existing file", true, CreateOrEmpty, 0, ""},
+        {"CreateOrEmpty creates a missing file", false, CreateOrEmpty, 0, ""},
+        {"above 4 opens an existing file", true, 9, 0, "old"},
+        {"above 4 on a missing file", false, 9, os::ErrorFileNotFound, nullptr},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -208,15 +214,15 @@ TEST(QorFileOpen, Dispositions) {
 TEST(QorFileOpen, NotFoundAnswersOnceAndClears) {
     const TempDir dir;
     TQorFile file(dir / "missing.dat", 1);
-    EXPECT_FALSE(file.Open(0));
+    EXPECT_FALSE(file.Open(OpenExistingOnly));
     EXPECT_TRUE(file.IsNotFoundError());
     EXPECT_EQ(file.LastError, 0);
     EXPECT_TRUE(file.IsOk());
     EXPECT_FALSE(file.IsNotFoundError());
 
     TQorFile deeper(dir / Nested({"nodir", "missing.dat"}), 1);
-    EXPECT_FALSE(deeper.Open(0));
-    EXPECT_EQ(deeper.LastError, 3);
+    EXPECT_FALSE(deeper.Open(OpenExistingOnly));
+    EXPECT_EQ(deeper.LastError, std::int32_t{os::ErrorPathNotFound});
     EXPECT_TRUE(deeper.IsNotFoundError());
 }
 
@@ -225,7 +231,7 @@ TEST(QorFileOpen, NotFoundAnswersOnceAndClears) {
 TEST(QorFileRecords, WriteAndReadRecords) {
     const TempDir dir;
     TQorFile file(dir / "r.dat", 4);
-    ASSERT_TRUE(file.Open(3));
+    ASSERT_TRUE(file.Open(OpenOrCreate));
     file.Write("AAAA", 0);
     file.Write("CCCC", 2);
     file.WriteEmpty(1);
@@ -254,14 +260,14 @@ TEST(QorFileRecords, ReadPastTheEnd) {
     const TempDir dir;
     PutFile(dir / "short.dat", "abcdef");
     RecordingFile file(dir / "short.dat", 4);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     char buffer[4];
     std::memset(buffer, 'x', sizeof buffer);
     file.Read(buffer, 1);
     EXPECT_EQ(std::string(buffer, 4), std::string("ef\0\0", 4));
     EXPECT_EQ(file.LastCount, 2);
     EXPECT_TRUE(file.EofReached);
-    EXPECT_EQ(file.LastError, 254);
+    EXPECT_EQ(file.LastError, FileErrorReadAfterEof);
     EXPECT_FALSE(file.IsOk());
     ASSERT_EQ(file.messages.size(), 1u);
     EXPECT_NE(file.messages[0].find("Error: Read after EOF\r\n"), std::string::npos);
@@ -281,12 +287,12 @@ TEST(QorFileRecords, ReadStartWithoutEofErrorOnAnEmptyFile) {
     const TempDir dir;
     PutFile(dir / "empty.dat", "");
     RecordingFile file(dir / "empty.dat", 4);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     char buffer[4];
     std::memset(buffer, 'x', sizeof buffer);
     file.ReadStartNoEofError(buffer);
     EXPECT_EQ(std::string(buffer, 4), std::string(4, '\0'));
-    EXPECT_EQ(file.LastError, 254);
+    EXPECT_EQ(file.LastError, FileErrorReadAfterEof);
     EXPECT_TRUE(file.IsOk());
     EXPECT_TRUE(file.messages.empty());
     EXPECT_TRUE(file.IsEofError());
@@ -297,7 +303,7 @@ TEST(QorFileRecords, EofSilenceEndsWithTheNextAction) {
     const TempDir dir;
     PutFile(dir / "empty.dat", "");
     RecordingFile file(dir / "empty.dat", 4);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     char buffer[4];
     file.IgnoreEofError();
     file.ReadNoSk(buffer);
@@ -309,7 +315,7 @@ TEST(QorFileRecords, AppendsStartAtTheLastWholeRecord) {
     const TempDir dir;
     PutFile(dir / "ten.dat", "0123456789");
     TQorFile file(dir / "ten.dat", 4);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     file.WriteEnd("WXYZ");
     EXPECT_EQ(file.Position, 12);
     file.WriteEndBlock("abcdefgh", 2);
@@ -322,7 +328,7 @@ TEST(QorFileRecords, WriteText) {
     const TempDir dir;
     PutFile(dir / "t.txt", "x");
     TQorFile file(dir / "t.txt", 1);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     file.WriteText("", false);
     EXPECT_EQ(file.LastCount, 0);
     file.WriteText("", true);
@@ -340,9 +346,9 @@ TEST(QorFileErrors, FinalCloseClearsAFailedWrite) {
     PutFile(dir / "ro.dat", "abcd");
     RecordingFile file(dir / "ro.dat", 2);
     file.OpenMode = ReadShared;
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     file.Write("zz", 1);
-    EXPECT_EQ(file.LastError, 5);
+    EXPECT_EQ(file.LastError, std::int32_t{os::ErrorAccessDenied});
     EXPECT_EQ(file.LastCount, 0);
     ASSERT_EQ(file.messages.size(), 1u);
     EXPECT_NE(file.messages[0].find("\r\nAction: Write\r\nWrite Record: 1"), std::string::npos);
@@ -357,7 +363,7 @@ TEST(QorFileErrors, IgnoreErrorsOnceSilencesTheNextActionOnly) {
     RecordingFile file(dir / "closed.dat", 1);
     file.IgnoreErrorsOnce();
     file.Write("a", 0);
-    EXPECT_EQ(file.LastError, 6);
+    EXPECT_EQ(file.LastError, std::int32_t{os::ErrorInvalidHandle});
     EXPECT_FALSE(file.ErrorFlag);
     EXPECT_TRUE(file.messages.empty());
     file.Write("a", 0);
@@ -400,7 +406,7 @@ TEST(QorFileErrors, SizeOfClosedAndOpenFiles) {
     PutFile(dir / "ten.dat", "0123456789");
     TQorFile file(dir / "ten.dat", 1);
     EXPECT_EQ(file.GetMaxBytes(), 10);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     file.WriteEndBlock("ab", 2);
     EXPECT_EQ(file.GetMaxBytes(), 12);
 }
@@ -413,7 +419,7 @@ TEST(QorFileErrors, CreatePathMakesEveryMissingLevel) {
     EXPECT_TRUE(file.IsOk());
     file.CreatePath();
     EXPECT_TRUE(file.IsOk()) << "existing levels are no error";
-    EXPECT_TRUE(file.Open(3));
+    EXPECT_TRUE(file.Open(OpenOrCreate));
     EXPECT_TRUE(file.messages.empty());
 }
 
@@ -446,7 +452,7 @@ TEST(QorFileMapped, PositionDependentOperationsAreRefused) {
         SCOPED_TRACE(label);
         file.messages.clear();
         operation();
-        EXPECT_EQ(file.LastError, 252);
+        EXPECT_EQ(file.LastError, FileErrorMemoryFile);
         ASSERT_EQ(file.messages.size(), 1u);
         EXPECT_NE(
             file.messages[0].find("\r\nError: Cannot perform action on memory file\r\nError code: 252\r\nAction: " +
@@ -492,7 +498,7 @@ TEST(QorFileMapped, AnEmptyFileCannotBeMapped) {
     EXPECT_NE(file.messages[0].find("\r\nAction: Open\r\nCreateFileMapping"), std::string::npos);
     EXPECT_EQ(file.MappedView, nullptr);
     file.Write("abcd", 0);
-    EXPECT_EQ(file.LastError, 252) << "no view, no copy";
+    EXPECT_EQ(file.LastError, FileErrorMemoryFile) << "no view, no copy";
     file.Close();
     EXPECT_EQ(GetFile(dir / "empty.dat"), "");
 }
@@ -503,12 +509,12 @@ TEST(QorFileMapped, CopiesOutsideTheViewAreRefused) {
     RecordingFile file(dir / "m.dat", 4);
     ASSERT_TRUE(OpenMapped(file, 0));
     file.Write("wxyz", 4);
-    EXPECT_EQ(file.LastError, 252);
+    EXPECT_EQ(file.LastError, FileErrorMemoryFile);
     char block[12] = {};
     file.ReadBlock(block, 2, 3);
-    EXPECT_EQ(file.LastError, 252);
+    EXPECT_EQ(file.LastError, FileErrorMemoryFile);
     file.Read(block, -1);
-    EXPECT_EQ(file.LastError, 252);
+    EXPECT_EQ(file.LastError, FileErrorMemoryFile);
     EXPECT_EQ(file.messages.size(), 3u);
     file.Close();
     EXPECT_EQ(GetFile(dir / "m.dat"), "0123456789ABCDEF");
@@ -552,12 +558,12 @@ TEST(QorFileWholeFile, EraseAndRenameRefuseAnOpenFile) {
     const TempDir dir;
     PutFile(dir / "open.dat", "x");
     RecordingFile file(dir / "open.dat", 1);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     file.Erase();
-    EXPECT_EQ(file.LastError, 253);
+    EXPECT_EQ(file.LastError, FileErrorOpenFile);
     file.ClearError();
     file.Rename("other.dat", true);
-    EXPECT_EQ(file.LastError, 253);
+    EXPECT_EQ(file.LastError, FileErrorOpenFile);
     ASSERT_EQ(file.messages.size(), 2u);
     for (const auto& message : file.messages) {
         EXPECT_NE(message.find("\r\nError: Cannot perform action on open file\r\n"), std::string::npos);
@@ -573,7 +579,7 @@ TEST(QorFileWholeFile, RenameOntoAnExistingTarget) {
     PutFile(dir / "dst.dat", "old");
     RecordingFile file(dir / "src.dat", 1);
     file.Rename("dst.dat", false);
-    EXPECT_EQ(file.LastError, static_cast<std::int32_t>(os::Files::ErrorAlreadyExists));
+    EXPECT_EQ(file.LastError, std::int32_t{os::ErrorAlreadyExists});
     ASSERT_EQ(file.messages.size(), 1u);
     EXPECT_NE(file.messages[0].find("\r\nAction: Rename\r\nNew name: " + (dir / "dst.dat")), std::string::npos);
     EXPECT_EQ(GetFile(dir / "dst.dat"), "old");
@@ -609,7 +615,7 @@ TEST(QorFileWholeFile, Erase) {
     EXPECT_TRUE(file.IsOk());
     EXPECT_FALSE(std::filesystem::exists(dir / "gone.dat"));
     file.Erase();
-    EXPECT_EQ(file.LastError, 2);
+    EXPECT_EQ(file.LastError, std::int32_t{os::ErrorFileNotFound});
 }
 
 // ---- Messages, error texts and overrides ----
@@ -617,7 +623,7 @@ TEST(QorFileWholeFile, Erase) {
 TEST(QorFileMessages, Layout) {
     const TempDir dir;
     RecordingFile file(dir / "missing.dat", 1);
-    file.Open(0);
+    file.Open(OpenExistingOnly);
     ASSERT_EQ(file.messages.size(), 1u);
     EXPECT_EQ(file.messages[0], "\r\nDisk error\r\nFile: " + (dir / "missing.dat") +
                                     "\r\nError: File not found\r\nError code: 2\r\nAction: Open\r\n");

@@ -72,15 +72,15 @@ struct ShareCase {
     std::int32_t openMode;
 };
 inline constexpr std::array<ShareCase, 9> ShareCases = {{
-    {"Read/none", 0 | 16},
-    {"Read/read", 0 | 32},
-    {"Read/both", 0 | 48},
-    {"Write/none", 1 | 16},
-    {"Write/read", 1 | 32},
-    {"Write/both", 1 | 48},
-    {"ReadWrite/none", 2 | 16},
-    {"ReadWrite/read", 2 | 32},
-    {"ReadWrite/both", 2 | 48},
+    {"Read/none", ModeRead | ModeShareNone},
+    {"Read/read", ModeRead | ModeShareRead},
+    {"Read/both", ModeRead | ModeShareBoth},
+    {"Write/none", ModeWrite | ModeShareNone},
+    {"Write/read", ModeWrite | ModeShareRead},
+    {"Write/both", ModeWrite | ModeShareBoth},
+    {"ReadWrite/none", ModeReadWrite | ModeShareNone},
+    {"ReadWrite/read", ModeReadWrite | ModeShareRead},
+    {"ReadWrite/both", ModeReadWrite | ModeShareBoth},
 }};
 
 // Row: the first opener, holding the file. Column (in ShareCases order): the second opener.
@@ -104,9 +104,9 @@ inline std::string SecondOpenRow(const std::string& name) {
     for (const auto& second : ShareCases) {
         TQorFile file(name, 1);
         file.OpenMode = second.openMode;
-        if (file.Open(0)) {
+        if (file.Open(OpenExistingOnly)) {
             row += 'Y';
-        } else if (file.LastError == static_cast<std::int32_t>(os::Files::ErrorSharingViolation)) {
+        } else if (file.LastError == static_cast<std::int32_t>(os::ErrorSharingViolation)) {
             row += '-';
         } else {
             row += '[';
@@ -125,7 +125,7 @@ void CheckShareTable(const std::string& name, SecondRow secondRow) {
         SCOPED_TRACE(ShareCases[row].name);
         TQorFile holder(name, 1);
         holder.OpenMode = ShareCases[row].openMode;
-        ASSERT_TRUE(holder.Open(0));
+        ASSERT_TRUE(holder.Open(OpenExistingOnly));
         EXPECT_EQ(secondRow(), ShareTable[row]);
     }
 }

@@ -25,7 +25,6 @@
 namespace os {
 namespace {
 
-constexpr std::uint16_t Version11 = 0x0101;
 constexpr std::uint16_t Version22 = 0x0202;
 // The largest UDP payload over IPv4: 65535 less the 20-byte IP and 8-byte UDP headers.
 constexpr std::uint16_t MaxUdpDatagram = 65507;

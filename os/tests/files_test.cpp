@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <thread>
 
 #include "os/system.h"
+#include "os/testing/scratch_dir.h"
 
 namespace os {
 namespace {
@@ -21,15 +21,8 @@ constexpr std::uint32_t ShareBoth = Files::ShareRead | Files::ShareWrite;
 
 class FilesTest : public ::testing::Test {
 protected:
-    FilesTest() {
-        std::random_device random;
-        dir_ = std::filesystem::temp_directory_path() / ("os_files_" + std::to_string(random()));
-        std::filesystem::create_directories(dir_);
-    }
     ~FilesTest() override {
         for (const FileHandle handle : open_) files_.Close(handle);
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
     }
 
     std::string Name(const std::string& leaf) const { return (dir_ / leaf).string(); }
@@ -48,7 +41,8 @@ protected:
     }
 
     Files& files_ = RealFiles();
-    std::filesystem::path dir_;
+    const testing::ScratchDir scratch_;
+    const std::filesystem::path dir_{scratch_.Path()};
     std::vector<FileHandle> open_;
 };
 

@@ -4,14 +4,15 @@
 
 #include <functional>
 
+#include "os/testing/scratch_dir.h"
 #include "support/qor_file.h"
-#include "support/tests/qor_file_testing.h"
+#include "support/testing/qor_file_testing.h"
 
 namespace qor {
 namespace {
 
 using filetest::PutFile;
-using filetest::TempDir;
+using os::testing::ScratchDir;
 
 class CountingFiles final : public os::Files {
 public:
@@ -69,7 +70,7 @@ struct Cost {
 };
 
 void ExpectCosts(const std::vector<Cost>& costs, bool mapped) {
-    const TempDir dir;
+    const ScratchDir dir;
     // 18 bytes: the last record of 4 is torn, so appends step back to 16.
     PutFile(dir / "cost.dat", "0123456789ABCDEFgh");
     CountingFiles files;
@@ -115,7 +116,7 @@ TEST(QorFileCost, NormalModeIsOnePositioningAndOneTransfer) {
 }
 
 TEST(QorFileCost, AppendOnARecordBoundaryPositionsOnce) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "even.dat", "01234567");
     CountingFiles files;
     TQorFile file(dir / "even.dat", 4, files);
@@ -143,7 +144,7 @@ TEST(QorFileCost, MappedModeTransfersNothing) {
 }
 
 TEST(QorFileCost, CompoundOperationsAddOneOpenAndOneClose) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "c.dat", "0123");
     CountingFiles files;
     TQorFile file(dir / "c.dat", 4, files);

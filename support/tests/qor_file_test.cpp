@@ -8,7 +8,8 @@
 #include <functional>
 #include <initializer_list>
 
-#include "support/tests/qor_file_testing.h"
+#include "os/testing/scratch_dir.h"
+#include "support/testing/qor_file_testing.h"
 
 namespace qor {
 namespace {
@@ -16,7 +17,7 @@ namespace {
 using filetest::GetFile;
 using filetest::PutFile;
 using filetest::RecordingFile;
-using filetest::TempDir;
+using os::testing::ScratchDir;
 
 constexpr std::int32_t ReadShared = ModeRead | ModeShareBoth;
 constexpr std::int32_t ReadWriteShared = ModeReadWrite | ModeShareBoth;
@@ -50,7 +51,7 @@ TEST(QorFileNames, RelativeNameIsCompletedAgainstTheCurrentDirectory) {
 }
 
 TEST(QorFileNames, ChangeExtension) {
-    const TempDir dir;
+    const ScratchDir dir;
     struct Row {
         const char* name;
         const char* stored;
@@ -83,7 +84,7 @@ TEST(QorFileNames, ProgramPathGetsTheLogExtension) {
 }
 
 TEST(QorFileNames, PathBaseAndExtension) {
-    const TempDir dir;
+    const ScratchDir dir;
     const TQorFile file(dir / "data.2024.log", 1);
     EXPECT_EQ(file.GetFilePath(), dir / "");
     EXPECT_EQ(file.GetBaseName(), "data");
@@ -94,7 +95,7 @@ TEST(QorFileNames, PathBaseAndExtension) {
 }
 
 TEST(QorFileNames, DatePlaceholders) {
-    const TempDir dir;
+    const ScratchDir dir;
     TQorFile file(dir / "log#Y#M#D.txt", 1);
     EXPECT_EQ(file.GetFileName(), dir / "log#Y#M#D.txt") << "no day, no stamp";
     file.NameDay = January31Of2024;
@@ -109,7 +110,7 @@ TEST(QorFileNames, DatePlaceholders) {
 }
 
 TEST(QorFileNames, ExistsLooksForTheStampedName) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "log20240131.txt", "x");
     TQorFile file(dir / "log#Y#M#D.txt", 1);
     EXPECT_FALSE(file.Exists());
@@ -122,7 +123,7 @@ TEST(QorFileNames, ExistsLooksForTheStampedName) {
 // ---- Opening, nesting and counters ----
 
 TEST(QorFileOpen, NestedOpensNeedAsManyCloses) {
-    const TempDir dir;
+    const ScratchDir dir;
     RecordingFile file(dir / "n.dat", 1);
     const std::int32_t openBefore = OpenFiles;
     ASSERT_TRUE(file.Open(OpenOrCreate));
@@ -141,7 +142,7 @@ TEST(QorFileOpen, NestedOpensNeedAsManyCloses) {
 }
 
 TEST(QorFileOpen, NestedCreateAlwaysKeepsTheContent) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "keep.dat", "abc");
     {
         TQorFile file(dir / "keep.dat", 1);
@@ -152,7 +153,7 @@ TEST(QorFileOpen, NestedCreateAlwaysKeepsTheContent) {
 }
 
 TEST(QorFileOpen, DestructionReleasesTheHandleAtAnyDepth) {
-    const TempDir dir;
+    const ScratchDir dir;
     const std::int32_t objects = LiveObjects, files = LiveFiles, open = OpenFiles;
     {
         TQorFile file(dir / "deep.dat", 1);
@@ -171,7 +172,7 @@ TEST(QorFileOpen, DestructionReleasesTheHandleAtAnyDepth) {
 }
 
 TEST(QorFileOpen, Dispositions) {
-    const TempDir dir;
+    const ScratchDir dir;
     struct Row {
         const char* name;
         bool existing;
@@ -212,7 +213,7 @@ TEST(QorFileOpen, Dispositions) {
 }
 
 TEST(QorFileOpen, NotFoundAnswersOnceAndClears) {
-    const TempDir dir;
+    const ScratchDir dir;
     TQorFile file(dir / "missing.dat", 1);
     EXPECT_FALSE(file.Open(OpenExistingOnly));
     EXPECT_TRUE(file.IsNotFoundError());
@@ -229,7 +230,7 @@ TEST(QorFileOpen, NotFoundAnswersOnceAndClears) {
 // ---- Record reads and writes ----
 
 TEST(QorFileRecords, WriteAndReadRecords) {
-    const TempDir dir;
+    const ScratchDir dir;
     TQorFile file(dir / "r.dat", 4);
     ASSERT_TRUE(file.Open(OpenOrCreate));
     file.Write("AAAA", 0);
@@ -257,7 +258,7 @@ TEST(QorFileRecords, WriteAndReadRecords) {
 }
 
 TEST(QorFileRecords, ReadPastTheEnd) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "short.dat", "abcdef");
     RecordingFile file(dir / "short.dat", 4);
     ASSERT_TRUE(file.Open(OpenExistingOnly));
@@ -284,7 +285,7 @@ TEST(QorFileRecords, ReadPastTheEnd) {
 }
 
 TEST(QorFileRecords, ReadStartWithoutEofErrorOnAnEmptyFile) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "empty.dat", "");
     RecordingFile file(dir / "empty.dat", 4);
     ASSERT_TRUE(file.Open(OpenExistingOnly));
@@ -300,7 +301,7 @@ TEST(QorFileRecords, ReadStartWithoutEofErrorOnAnEmptyFile) {
 }
 
 TEST(QorFileRecords, EofSilenceEndsWithTheNextAction) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "empty.dat", "");
     RecordingFile file(dir / "empty.dat", 4);
     ASSERT_TRUE(file.Open(OpenExistingOnly));
@@ -312,7 +313,7 @@ TEST(QorFileRecords, EofSilenceEndsWithTheNextAction) {
 }
 
 TEST(QorFileRecords, AppendsStartAtTheLastWholeRecord) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "ten.dat", "0123456789");
     TQorFile file(dir / "ten.dat", 4);
     ASSERT_TRUE(file.Open(OpenExistingOnly));
@@ -325,7 +326,7 @@ TEST(QorFileRecords, AppendsStartAtTheLastWholeRecord) {
 }
 
 TEST(QorFileRecords, WriteText) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "t.txt", "x");
     TQorFile file(dir / "t.txt", 1);
     ASSERT_TRUE(file.Open(OpenExistingOnly));
@@ -342,7 +343,7 @@ TEST(QorFileRecords, WriteText) {
 // ---- Error state and suppression ----
 
 TEST(QorFileErrors, FinalCloseClearsAFailedWrite) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "ro.dat", "abcd");
     RecordingFile file(dir / "ro.dat", 2);
     file.OpenMode = ReadShared;
@@ -359,7 +360,7 @@ TEST(QorFileErrors, FinalCloseClearsAFailedWrite) {
 }
 
 TEST(QorFileErrors, IgnoreErrorsOnceSilencesTheNextActionOnly) {
-    const TempDir dir;
+    const ScratchDir dir;
     RecordingFile file(dir / "closed.dat", 1);
     file.IgnoreErrorsOnce();
     file.Write("a", 0);
@@ -372,7 +373,7 @@ TEST(QorFileErrors, IgnoreErrorsOnceSilencesTheNextActionOnly) {
 }
 
 TEST(QorFileErrors, IgnoreErrorsOnceBelongsToTheCompoundLabel) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "ro.dat", "abcd");
     RecordingFile file(dir / "ro.dat", 1);
     file.OpenMode = ReadShared;
@@ -384,7 +385,7 @@ TEST(QorFileErrors, IgnoreErrorsOnceBelongsToTheCompoundLabel) {
 }
 
 TEST(QorFileErrors, CompoundOperationsRoundTrip) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "c.dat", "aabbcc");
     TQorFile file(dir / "c.dat", 2);
     file.OpenWriteClose("XY", 1);
@@ -397,7 +398,7 @@ TEST(QorFileErrors, CompoundOperationsRoundTrip) {
 }
 
 TEST(QorFileErrors, SizeOfClosedAndOpenFiles) {
-    const TempDir dir;
+    const ScratchDir dir;
     RecordingFile missing(dir / "none.dat", 1);
     EXPECT_EQ(missing.GetMaxBytes(), 0);
     EXPECT_EQ(missing.Action, "GetMaxBytes");
@@ -412,7 +413,7 @@ TEST(QorFileErrors, SizeOfClosedAndOpenFiles) {
 }
 
 TEST(QorFileErrors, CreatePathMakesEveryMissingLevel) {
-    const TempDir dir;
+    const ScratchDir dir;
     RecordingFile file(dir / Nested({"a", "b", "f.dat"}), 1);
     file.CreatePath();
     EXPECT_TRUE(std::filesystem::is_directory(dir / Nested({"a", "b"})));
@@ -432,7 +433,7 @@ bool OpenMapped(TQorFile& file, std::uint8_t disposition) {
 }
 
 TEST(QorFileMapped, PositionDependentOperationsAreRefused) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "m.dat", "0123456789ABCDEF");
     RecordingFile file(dir / "m.dat", 4);
     ASSERT_TRUE(OpenMapped(file, 0));
@@ -468,7 +469,7 @@ TEST(QorFileMapped, PositionDependentOperationsAreRefused) {
 }
 
 TEST(QorFileMapped, CopiesReachTheFile) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "m.dat", "0123456789ABCDEF");
     TQorFile file(dir / "m.dat", 4);
     ASSERT_TRUE(OpenMapped(file, 0));
@@ -491,7 +492,7 @@ TEST(QorFileMapped, CopiesReachTheFile) {
 }
 
 TEST(QorFileMapped, AnEmptyFileCannotBeMapped) {
-    const TempDir dir;
+    const ScratchDir dir;
     RecordingFile file(dir / "empty.dat", 4);
     EXPECT_TRUE(OpenMapped(file, 3)) << "the file is open even though its view is not";
     ASSERT_EQ(file.messages.size(), 1u);
@@ -504,7 +505,7 @@ TEST(QorFileMapped, AnEmptyFileCannotBeMapped) {
 }
 
 TEST(QorFileMapped, CopiesOutsideTheViewAreRefused) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "m.dat", "0123456789ABCDEF");
     RecordingFile file(dir / "m.dat", 4);
     ASSERT_TRUE(OpenMapped(file, 0));
@@ -521,7 +522,7 @@ TEST(QorFileMapped, CopiesOutsideTheViewAreRefused) {
 }
 
 TEST(QorFileMapped, DifferentFilesNeverShareAView) {
-    const TempDir dir;
+    const ScratchDir dir;
     // Both names reduce to the same letters and digits.
     PutFile(dir / "a-1.dat", "first...");
     PutFile(dir / "a_1.dat", "second..");
@@ -540,7 +541,7 @@ TEST(QorFileMapped, DifferentFilesNeverShareAView) {
 }
 
 TEST(QorFileMapped, TwoViewsOfOneFileShareItsPages) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "one.dat", "abcdefgh");
     TQorFile first(dir / "one.dat", 4), second(dir / "one.dat", 4);
     for (TQorFile* file : {&first, &second}) {
@@ -555,7 +556,7 @@ TEST(QorFileMapped, TwoViewsOfOneFileShareItsPages) {
 // ---- Rename and erase ----
 
 TEST(QorFileWholeFile, EraseAndRenameRefuseAnOpenFile) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "open.dat", "x");
     RecordingFile file(dir / "open.dat", 1);
     ASSERT_TRUE(file.Open(OpenExistingOnly));
@@ -574,7 +575,7 @@ TEST(QorFileWholeFile, EraseAndRenameRefuseAnOpenFile) {
 }
 
 TEST(QorFileWholeFile, RenameOntoAnExistingTarget) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "src.dat", "new");
     PutFile(dir / "dst.dat", "old");
     RecordingFile file(dir / "src.dat", 1);
@@ -593,7 +594,7 @@ TEST(QorFileWholeFile, RenameOntoAnExistingTarget) {
 }
 
 TEST(QorFileWholeFile, RenameFillsInTheMissingParts) {
-    const TempDir dir;
+    const ScratchDir dir;
     std::filesystem::create_directory(dir / "sub");
     PutFile(dir / "data.2024.log", "x");
     TQorFile file(dir / "data.2024.log", 1);
@@ -608,7 +609,7 @@ TEST(QorFileWholeFile, RenameFillsInTheMissingParts) {
 }
 
 TEST(QorFileWholeFile, Erase) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "gone.dat", "x");
     TQorFile file(dir / "gone.dat", 1);
     file.Erase();
@@ -621,7 +622,7 @@ TEST(QorFileWholeFile, Erase) {
 // ---- Messages, error texts and overrides ----
 
 TEST(QorFileMessages, Layout) {
-    const TempDir dir;
+    const ScratchDir dir;
     RecordingFile file(dir / "missing.dat", 1);
     file.Open(OpenExistingOnly);
     ASSERT_EQ(file.messages.size(), 1u);
@@ -630,8 +631,8 @@ TEST(QorFileMessages, Layout) {
 }
 
 TEST(QorFileMessages, CutAt255Characters) {
-    const TempDir dir;
-    const std::string longLeaf = std::string(100, 'n') + ".dat";
+    const ScratchDir dir;
+    const std::string longLeaf = std::string(150, 'n') + ".dat";
     PutFile(dir / longLeaf, "a");
     PutFile(dir / "target.dat", "b");
     RecordingFile file(dir / longLeaf, 1);
@@ -691,7 +692,7 @@ public:
 };
 
 TEST(QorFileMessages, OverridesAreCalledFromWithin) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "o.dat", "ab");
     CountingDescendant file(dir / "o.dat", 1);
     char byte = 0;
@@ -708,7 +709,7 @@ TEST(QorFileMessages, OverridesAreCalledFromWithin) {
 // ---- Share modes between two handles of one process ----
 
 TEST(QorFileShare, TwoObjectsInOneProcess) {
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string name = dir / "shared.dat";
     filetest::CheckShareTable(name, [&] { return filetest::SecondOpenRow(name); });
 }

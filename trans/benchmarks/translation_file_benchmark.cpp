@@ -3,12 +3,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 #include "os/fakes/fake_system.h"
+#include "os/testing/scratch_dir.h"
 #include "trans/trans.h"
 
 namespace {
@@ -29,13 +28,11 @@ std::string FullFile() {
 }
 
 void ReadFullFile(benchmark::State& state) {
-    std::random_device random;
-    const auto dir = std::filesystem::temp_directory_path() / ("trans_benchmark_" + std::to_string(random()));
-    std::filesystem::create_directories(dir);
+    const os::testing::ScratchDir dir;
     const std::string content = FullFile();
     std::ofstream(dir / std::string(qor::TranslationFileName), std::ios::binary) << content;
     os::fakes::FakeSystem system;
-    system.modulePath = (dir / "corvix-tcpip").string();
+    system.modulePath = dir / "corvix-tcpip";
 
     qor::ReadTranslationFile(os::RealFiles(), system);
     if (!qor::TranslationFileRead) {
@@ -51,8 +48,6 @@ void ReadFullFile(benchmark::State& state) {
         state.counters["file_bytes"] = static_cast<double>(content.size());
     }
     qor::ReleaseTranslationTable();
-
-    std::filesystem::remove_all(dir);
 }
 BENCHMARK(ReadFullFile)->Unit(benchmark::kMillisecond);
 

@@ -1,4 +1,4 @@
-// Helpers for the record file tests: a scratch directory per test, whole-file reads and writes,
+// Helpers for the record file tests and the tests of what is written through it: whole-file reads and writes,
 // and the share-mode table that both the in-process and the cross-process tests check.
 #pragma once
 
@@ -7,12 +7,10 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <map>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,30 +20,6 @@
 #include "support/qor_file.h"
 
 namespace qor::filetest {
-
-class TempDir {
-public:
-    TempDir() {
-        std::random_device random;
-        const std::string leaf = "qor_file_" + std::to_string(random()) + "_" + std::to_string(random());
-        path_ = std::filesystem::temp_directory_path() / leaf;
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    // The full name of `leaf` inside the directory, in the platform's own spelling.
-    std::string operator/(const std::string& leaf) const {
-        return os::RealFiles().FullPath(path_.string() + os::PathSeparator() + leaf);
-    }
-
-private:
-    std::filesystem::path path_;
-};
 
 inline void PutFile(const std::string& name, const std::string& bytes) {
     std::ofstream out(name, std::ios::binary | std::ios::trunc);

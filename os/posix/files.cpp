@@ -212,9 +212,10 @@ public:
         if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY || errno == EISDIR)) {
             fd = open(name.c_str(), AccessFlags(access) | common, mode);
         }
-        if (fd < 0)
+        if (fd < 0) {
             return {InvalidFileHandle,
                     disposition == CreateNew && errno == EEXIST ? ErrorFileExists : NameError(errno, name)};
+        }
         struct stat info {};
         if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
             close(fd);

@@ -25,8 +25,9 @@ protected:
 
     static int FilledSlots() {
         int filled = 0;
-        for (const TTransRecord& record : TranslationTable)
+        for (const TTransRecord& record : TranslationTable) {
             for (const std::string& text : record.Texts) filled += text.empty() ? 0 : 1;
+        }
         return filled;
     }
 };

@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz/fuzz_target.h"
-#include "fuzz/recipe.h"
-#include "fuzz/same_hive.h"
+#include "fuzz_target.h"
 #include "os/posix/hive_format.h"
+#include "recipe.h"
+#include "same_hive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace os::posix;

@@ -2,9 +2,9 @@
 // parses again to the same hive, and writing that hive again gives the same text.
 #include <string_view>
 
-#include "fuzz/fuzz_target.h"
-#include "fuzz/same_hive.h"
+#include "fuzz_target.h"
 #include "os/posix/hive_format.h"
+#include "same_hive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using corvix::fuzz::Check;

@@ -9,7 +9,7 @@
 #include <system_error>
 #include <vector>
 
-#include "fuzz/fuzz_target.h"
+#include "fuzz_target.h"
 
 namespace {
 

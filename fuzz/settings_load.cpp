@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "app/settings.h"
-#include "fuzz/fuzz_target.h"
-#include "fuzz/recipe.h"
+#include "fuzz_target.h"
 #include "os/fakes/fake_registry.h"
+#include "recipe.h"
 #include "support/error.h"
 
 namespace {

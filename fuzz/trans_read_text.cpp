@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "fuzz/fuzz_target.h"
+#include "fuzz_target.h"
 #include "trans/trans.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fuzz/fuzz_target.h"
+#include "fuzz_target.h"
 #include "trans/trans.h"
 
 namespace {

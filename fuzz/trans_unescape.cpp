@@ -2,7 +2,7 @@
 // backslashes alone, and gives back any text written in the file's escaped form.
 #include <string>
 
-#include "fuzz/fuzz_target.h"
+#include "fuzz_target.h"
 #include "trans/tests/escaped_text.h"
 #include "trans/trans.h"
 

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "os/errors.h"
+
 namespace os {
 
 // A file or mapping handle as a 32-bit Windows process holds it; InvalidFileHandle has all bits set.
@@ -54,32 +56,6 @@ struct FindEntry {
 
 class Files {
 public:
-    // Windows error codes the calls answer with. Scoped here: the registry service has its own.
-    static constexpr std::uint32_t ErrorFileNotFound = 2;
-    static constexpr std::uint32_t ErrorPathNotFound = 3;
-    static constexpr std::uint32_t ErrorTooManyOpenFiles = 4;
-    static constexpr std::uint32_t ErrorAccessDenied = 5;
-    static constexpr std::uint32_t ErrorInvalidHandle = 6;
-    static constexpr std::uint32_t ErrorNotEnoughMemory = 8;
-    static constexpr std::uint32_t ErrorNotSameDevice = 17;
-    static constexpr std::uint32_t ErrorWriteProtect = 19;
-    static constexpr std::uint32_t ErrorSeek = 25;
-    static constexpr std::uint32_t ErrorGenFailure = 31;
-    static constexpr std::uint32_t ErrorSharingViolation = 32;
-    static constexpr std::uint32_t ErrorLockViolation = 33;
-    static constexpr std::uint32_t ErrorNotSupported = 50;
-    static constexpr std::uint32_t ErrorFileExists = 80;
-    static constexpr std::uint32_t ErrorInvalidParameter = 87;
-    static constexpr std::uint32_t ErrorDiskFull = 112;
-    static constexpr std::uint32_t ErrorNegativeSeek = 131;
-    static constexpr std::uint32_t ErrorDirNotEmpty = 145;
-    static constexpr std::uint32_t ErrorAlreadyExists = 183;
-    static constexpr std::uint32_t ErrorFilenameExcedRange = 206;
-    static constexpr std::uint32_t ErrorFileTooLarge = 223;
-    static constexpr std::uint32_t ErrorInvalidAddress = 487;
-    static constexpr std::uint32_t ErrorFileInvalid = 1006;
-    static constexpr std::uint32_t ErrorCantResolveFilename = 1921;
-
     // Access rights (dwDesiredAccess).
     static constexpr std::uint32_t GenericRead = 0x80000000u;
     static constexpr std::uint32_t GenericWrite = 0x40000000u;

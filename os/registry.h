@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "os/errors.h"
+
 namespace os {
 
 // A key handle (HKEY): a predefined root or a key opened by CreateKey.
@@ -15,6 +17,7 @@ inline constexpr RegKey HkeyLocalMachine = 0x80000002;
 // Access masks.
 inline constexpr std::uint32_t KeyQueryValue = 0x0001;
 inline constexpr std::uint32_t KeySetValue = 0x0002;
+inline constexpr std::uint32_t KeyRead = 0x20019;  // query, enumerate and notify, with read control
 inline constexpr std::uint32_t KeyAllAccess = 0xF003F;
 
 // Value types.
@@ -22,17 +25,6 @@ inline constexpr std::uint32_t RegSz = 1;
 inline constexpr std::uint32_t RegExpandSz = 2;
 inline constexpr std::uint32_t RegBinary = 3;
 inline constexpr std::uint32_t RegDword = 4;
-
-// Windows error codes the calls answer with.
-inline constexpr long ErrorSuccess = 0;
-inline constexpr long ErrorFileNotFound = 2;
-inline constexpr long ErrorAccessDenied = 5;
-inline constexpr long ErrorInvalidHandle = 6;
-inline constexpr long ErrorInvalidParameter = 87;
-inline constexpr long ErrorMoreData = 234;
-inline constexpr long ErrorBadDb = 1009;
-inline constexpr long ErrorRegistryIoFailed = 1016;
-inline constexpr long ErrorTimeout = 1460;
 
 class Registry {
 public:

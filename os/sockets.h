@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "os/errors.h"
+
 namespace os {
 
 // What WSAStartup hands back (WSADATA's fields as this program reads them).
@@ -50,41 +52,6 @@ inline constexpr int SolSocket = 0xFFFF;
 inline constexpr int SoKeepAlive = 8;
 // SO_DONTLINGER (~SO_LINGER) in its 16-bit form: turns lingering on close off.
 inline constexpr int SoDontLinger16 = 0xFF7F;
-
-// WinSock error codes.
-inline constexpr int WsaEIntr = 10004;
-inline constexpr int WsaEAcces = 10013;
-inline constexpr int WsaEFault = 10014;
-inline constexpr int WsaEInval = 10022;
-inline constexpr int WsaEMFile = 10024;
-inline constexpr int WsaEInProgress = 10036;
-inline constexpr int WsaEAlready = 10037;
-inline constexpr int WsaENotSock = 10038;
-inline constexpr int WsaEProtoType = 10041;
-inline constexpr int WsaENoProtoOpt = 10042;
-inline constexpr int WsaEProtoNoSupport = 10043;
-inline constexpr int WsaESocktNoSupport = 10044;
-inline constexpr int WsaEOpNotSupp = 10045;
-inline constexpr int WsaEAfNoSupport = 10047;
-inline constexpr int WsaEAddrInUse = 10048;
-inline constexpr int WsaEAddrNotAvail = 10049;
-inline constexpr int WsaENetDown = 10050;
-inline constexpr int WsaENetUnreach = 10051;
-inline constexpr int WsaEConnAborted = 10053;
-inline constexpr int WsaEConnReset = 10054;
-inline constexpr int WsaENoBufs = 10055;
-inline constexpr int WsaEIsConn = 10056;
-inline constexpr int WsaETimedOut = 10060;
-inline constexpr int WsaEConnRefused = 10061;
-inline constexpr int WsaENameTooLong = 10063;
-inline constexpr int WsaEHostDown = 10064;
-inline constexpr int WsaEHostUnreach = 10065;
-inline constexpr int WsaVerNotSupported = 10092;
-inline constexpr int WsaNotInitialised = 10093;
-inline constexpr int WsaHostNotFound = 11001;
-inline constexpr int WsaTryAgain = 11002;
-inline constexpr int WsaNoRecovery = 11003;
-inline constexpr int WsaNoData = 11004;
 
 // The conversions (InetAddr, InetNtoa, Htons) work without start-up, as WinSock's do; every other
 // call fails with WsaNotInitialised until Startup has succeeded.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "os/sockets.h"
+
 namespace qor {
 namespace {
 
@@ -13,26 +15,63 @@ struct NamedCode {
 
 // Ascending by code; each name is the WinSock constant without its WSAE/WSA prefix.
 constexpr NamedCode WinsockNames[] = {
-    {-1, "SOCKET_ERROR"},       {10004, "INTR"},           {10009, "BADF"},
-    {10013, "ACCES"},           {10014, "FAULT"},          {10022, "INVAL"},
-    {10024, "MFILE"},           {10035, "WOULDBLOCK"},     {10036, "INPROGRESS"},
-    {10037, "ALREADY"},         {10038, "NOTSOCK"},        {10039, "DESTADDRREQ"},
-    {10040, "MSGSIZE"},         {10041, "PROTOTYPE"},      {10042, "NOPROTOOPT"},
-    {10043, "PROTONOSUPPORT"},  {10044, "SOCKTNOSUPPORT"}, {10045, "OPNOTSUPP"},
-    {10046, "PFNOSUPPORT"},     {10047, "AFNOSUPPORT"},    {10048, "ADDRINUSE"},
-    {10049, "ADDRNOTAVAIL"},    {10050, "NETDOWN"},        {10051, "NETUNREACH"},
-    {10052, "NETRESET"},        {10053, "CONNABORTED"},    {10054, "CONNRESET"},
-    {10055, "NOBUFS"},          {10056, "ISCONN"},         {10057, "NOTCONN"},
-    {10058, "SHUTDOWN"},        {10059, "TOOMANYREFS"},    {10060, "TIMEDOUT"},
-    {10061, "CONNREFUSED"},     {10062, "LOOP"},           {10063, "NAMETOOLONG"},
-    {10064, "HOSTDOWN"},        {10065, "HOSTUNREACH"},    {10066, "NOTEMPTY"},
-    {10067, "PROCLIM"},         {10068, "USERS"},          {10069, "DQUOT"},
-    {10070, "STALE"},           {10071, "REMOTE"},         {10091, "SYSNOTREADY"},
-    {10092, "VERNOTSUPPORTED"}, {10093, "NOTINITIALISED"}, {10101, "DISCON"},
-    {11001, "HOST_NOT_FOUND"},  {11002, "TRY_AGAIN"},      {11003, "NO_RECOVERY"},
-    {11004, "NO_DATA"},
+    {os::SocketError, "SOCKET_ERROR"},
+    {os::WsaEIntr, "INTR"},
+    {os::WsaEBadf, "BADF"},
+    {os::WsaEAcces, "ACCES"},
+    {os::WsaEFault, "FAULT"},
+    {os::WsaEInval, "INVAL"},
+    {os::WsaEMFile, "MFILE"},
+    {os::WsaEWouldBlock, "WOULDBLOCK"},
+    {os::WsaEInProgress, "INPROGRESS"},
+    {os::WsaEAlready, "ALREADY"},
+    {os::WsaENotSock, "NOTSOCK"},
+    {os::WsaEDestAddrReq, "DESTADDRREQ"},
+    {os::WsaEMsgSize, "MSGSIZE"},
+    {os::WsaEProtoType, "PROTOTYPE"},
+    {os::WsaENoProtoOpt, "NOPROTOOPT"},
+    {os::WsaEProtoNoSupport, "PROTONOSUPPORT"},
+    {os::WsaESocktNoSupport, "SOCKTNOSUPPORT"},
+    {os::WsaEOpNotSupp, "OPNOTSUPP"},
+    {os::WsaEPfNoSupport, "PFNOSUPPORT"},
+    {os::WsaEAfNoSupport, "AFNOSUPPORT"},
+    {os::WsaEAddrInUse, "ADDRINUSE"},
+    {os::WsaEAddrNotAvail, "ADDRNOTAVAIL"},
+    {os::WsaENetDown, "NETDOWN"},
+    {os::WsaENetUnreach, "NETUNREACH"},
+    {os::WsaENetReset, "NETRESET"},
+    {os::WsaEConnAborted, "CONNABORTED"},
+    {os::WsaEConnReset, "CONNRESET"},
+    {os::WsaENoBufs, "NOBUFS"},
+    {os::WsaEIsConn, "ISCONN"},
+    {os::WsaENotConn, "NOTCONN"},
+    {os::WsaEShutdown, "SHUTDOWN"},
+    {os::WsaETooManyRefs, "TOOMANYREFS"},
+    {os::WsaETimedOut, "TIMEDOUT"},
+    {os::WsaEConnRefused, "CONNREFUSED"},
+    {os::WsaELoop, "LOOP"},
+    {os::WsaENameTooLong, "NAMETOOLONG"},
+    {os::WsaEHostDown, "HOSTDOWN"},
+    {os::WsaEHostUnreach, "HOSTUNREACH"},
+    {os::WsaENotEmpty, "NOTEMPTY"},
+    {os::WsaEProcLim, "PROCLIM"},
+    {os::WsaEUsers, "USERS"},
+    {os::WsaEDQuot, "DQUOT"},
+    {os::WsaEStale, "STALE"},
+    {os::WsaERemote, "REMOTE"},
+    {os::WsaSysNotReady, "SYSNOTREADY"},
+    {os::WsaVerNotSupported, "VERNOTSUPPORTED"},
+    {os::WsaNotInitialised, "NOTINITIALISED"},
+    {os::WsaEDiscon, "DISCON"},
+    {os::WsaHostNotFound, "HOST_NOT_FOUND"},
+    {os::WsaTryAgain, "TRY_AGAIN"},
+    {os::WsaNoRecovery, "NO_RECOVERY"},
+    {os::WsaNoData, "NO_DATA"},
 };
 static_assert(std::size(WinsockNames) == 52);
+// The look-up below halves the table.
+static_assert(std::is_sorted(std::begin(WinsockNames), std::end(WinsockNames),
+                             [](const NamedCode& a, const NamedCode& b) { return a.code < b.code; }));
 
 const char* WinsockName(int code) {
     const auto* end = std::end(WinsockNames);

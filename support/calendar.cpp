@@ -37,8 +37,8 @@ DayNumber TodayDayNumber(os::System& sys) {
     using namespace std::chrono;
     const os::SystemTime now = sys.LocalTime();
     const sys_days today = year_month_day{year{now.wYear}, month{now.wMonth}, day{now.wDay}};
-    constexpr sys_days dayZero = 1901y / January / 1;
-    return static_cast<DayNumber>((today - dayZero).count());
+    constexpr sys_days DayZero = 1901y / January / 1;
+    return static_cast<DayNumber>((today - DayZero).count());
 }
 
 TimeUnits NowTimeUnits(os::System& sys) {

@@ -17,9 +17,7 @@ namespace qor {
 namespace {
 
 // Append access, sharing reading and writing with the other processes that log to the same file.
-constexpr std::int32_t LogOpenMode = 65;
-// Open, creating a missing file and keeping an existing one as it is.
-constexpr std::uint8_t OpenOrCreate = 3;
+constexpr std::int32_t LogOpenMode = ModeWrite | ModeShareAny;
 
 // The readable name of the handled exception's type; "??" when nothing is being handled.
 std::string HandledClassName() {

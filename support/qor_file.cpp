@@ -106,12 +106,12 @@ void ReplaceFirst(std::string& text, std::string_view placeholder, const std::st
 }
 
 std::uint32_t AccessFor(std::int32_t openMode) {
-    switch (openMode & 3) {
-    case 0:
+    switch (openMode & ModeAccessBits) {
+    case ModeRead:
         return os::Files::GenericRead;
-    case 1:
+    case ModeWrite:
         return os::Files::GenericWrite;
-    case 2:
+    case ModeReadWrite:
         return os::Files::GenericRead | os::Files::GenericWrite;
     default:
         return 0;
@@ -119,10 +119,10 @@ std::uint32_t AccessFor(std::int32_t openMode) {
 }
 
 std::uint32_t ShareFor(std::int32_t openMode) {
-    switch (openMode & 240) {
-    case 16:
+    switch (openMode & ModeShareBits) {
+    case ModeShareNone:
         return 0;
-    case 32:
+    case ModeShareRead:
         return os::Files::ShareRead;
     default:
         return os::Files::ShareRead | os::Files::ShareWrite;
@@ -131,13 +131,13 @@ std::uint32_t ShareFor(std::int32_t openMode) {
 
 std::uint32_t DispositionFor(std::uint8_t disposition) {
     switch (disposition) {
-    case 1:
+    case CreateNewOnly:
         return os::Files::CreateNew;
-    case 2:
+    case EmptyExisting:
         return os::Files::TruncateExisting;
-    case 3:
+    case OpenOrCreate:
         return os::Files::OpenAlways;
-    case 4:
+    case CreateOrEmpty:
         return os::Files::CreateAlways;
     default:
         return os::Files::OpenExisting;
@@ -224,8 +224,8 @@ bool TQorFile::IsEofError() {
 }
 
 bool TQorFile::IsNotFoundError() {
-    if (LastError != static_cast<std::int32_t>(os::Files::ErrorFileNotFound) &&
-        LastError != static_cast<std::int32_t>(os::Files::ErrorPathNotFound)) {
+    if (LastError != static_cast<std::int32_t>(os::ErrorFileNotFound) &&
+        LastError != static_cast<std::int32_t>(os::ErrorPathNotFound)) {
         return false;
     }
     ClearError();
@@ -409,7 +409,7 @@ void TQorFile::WriteText(const std::string& text, bool addLineBreak) {
 }
 
 void TQorFile::OpenWriteClose(const void* buffer, std::int32_t record) {
-    Open(0);
+    Open(OpenExistingOnly);
     SetAction("OpenWriteClose");
     Write(buffer, record);
     Close();
@@ -456,7 +456,7 @@ void TQorFile::ReadStartNoEofError(void* buffer) {
 }
 
 void TQorFile::OpenReadClose(void* buffer, std::int32_t record) {
-    Open(0);
+    Open(OpenExistingOnly);
     SetAction("OpenReadClose");
     Read(buffer, record);
     Close();

@@ -26,6 +26,26 @@ inline constexpr std::int32_t FileErrorOpenFile = 253;    // the action needs a 
 inline constexpr std::int32_t FileErrorReadAfterEof = 254;
 inline constexpr std::int32_t FileErrorDiskFull = 255;  // fewer bytes written than asked
 
+// OpenMode: the access in bits 0-1...
+inline constexpr std::int32_t ModeRead = 0;
+inline constexpr std::int32_t ModeWrite = 1;
+inline constexpr std::int32_t ModeReadWrite = 2;
+inline constexpr std::int32_t ModeAccessBits = 3;  // 3 asks for no data access
+// ...and the sharing with other openers in bits 4-7. Every value but 16 and 32 shares reading and
+// writing; 48 and 64 are the two in use.
+inline constexpr std::int32_t ModeShareNone = 16;
+inline constexpr std::int32_t ModeShareRead = 32;
+inline constexpr std::int32_t ModeShareBoth = 48;
+inline constexpr std::int32_t ModeShareAny = 64;
+inline constexpr std::int32_t ModeShareBits = 240;
+
+// Open's dispositions; any value above 4 opens an existing file, as 0 does.
+inline constexpr std::uint8_t OpenExistingOnly = 0;  // fails when the file is missing
+inline constexpr std::uint8_t CreateNewOnly = 1;     // fails when the file exists
+inline constexpr std::uint8_t EmptyExisting = 2;     // fails when the file is missing
+inline constexpr std::uint8_t OpenOrCreate = 3;
+inline constexpr std::uint8_t CreateOrEmpty = 4;
+
 class TQorObject {
 public:
     TQorObject();
@@ -108,9 +128,9 @@ public:
     std::int32_t LastCount = 0;
     std::string Action;
     std::int32_t Position = 0;
-    // Access in bits 0-1 (read, write, both, none), sharing in bits 4-7 (16 none, 32 read, else both).
-    std::int32_t OpenMode = 18;
-    std::int32_t FileFlags = 128;
+    // The Mode* values above: access | sharing.
+    std::int32_t OpenMode = ModeReadWrite | ModeShareNone;
+    std::int32_t FileFlags = os::Files::AttributeNormal;
     bool IgnoreNext = false;
     bool IgnoreCurrent = false;
     bool IgnoreEofCurrent = false;

@@ -216,8 +216,9 @@ void StartTranslationTable() { ReadTranslationFile(); }
 
 void ReleaseTranslationTable() {
     // Swapping with a new string gives the memory back; clearing would keep it.
-    for (TTransRecord& record : TranslationTable)
+    for (TTransRecord& record : TranslationTable) {
         for (std::string& text : record.Texts) std::string().swap(text);
+    }
     TranslationFileRead = false;
 }
 

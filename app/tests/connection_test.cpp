@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "app/form.h"
+#include "os/errors.h"
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
@@ -165,7 +166,7 @@ TEST_F(ConnectionTest, NameLookedUpShowsTheOfficialName) {
 
 TEST_F(ConnectionTest, FailedLookupEndsWithoutARepaintOfItsOwn) {
     Type(ControlId::EditHostName, "nowhere");
-    sockets_.lookupError = 11002;
+    sockets_.lookupError = os::WsaTryAgain;
     Test();
     EXPECT_EQ(view_.painted, std::vector<Shown>{Waiting()});
     Shown s = Waiting();
@@ -180,7 +181,7 @@ TEST_F(ConnectionTest, FailedLookupEndsWithoutARepaintOfItsOwn) {
 }
 
 TEST_F(ConnectionTest, FailedSocketLeavesConnectUntried) {
-    sockets_.socketError = 10024;
+    sockets_.socketError = os::WsaEMFile;
     Test();
     ASSERT_EQ(view_.painted.size(), 4u);
     Shown s = view_.painted[2];
@@ -196,7 +197,7 @@ TEST_F(ConnectionTest, FailedSocketLeavesConnectUntried) {
 }
 
 TEST_F(ConnectionTest, ConnectTimeOutIsShownAndTheSocketClosed) {
-    sockets_.connectError = 10060;
+    sockets_.connectError = os::WsaETimedOut;
     bool heldDuringConnect = false;
     sockets_.duringConnect = [&] { heldDuringConnect = form_.TestSocket == sockets_.nextSocket; };
     Test();
@@ -214,13 +215,13 @@ TEST_F(ConnectionTest, ConnectTimeOutIsShownAndTheSocketClosed) {
 TEST_F(ConnectionTest, NextTestStartsBlackAgain) {
     Type(ControlId::EditHostName, "nowhere");
     Test();
-    sockets_.connectError = 10061;
+    sockets_.connectError = os::WsaEConnRefused;
     Type(ControlId::EditHostName, "127.0.0.1");
     Test();
     EXPECT_FALSE(Now().ghiRed);
     EXPECT_EQ(form_.Control(ControlId::LabelResultGHI).code, 0);
     EXPECT_TRUE(Now().cRed);
-    EXPECT_EQ(form_.Control(ControlId::LabelResultC).code, 10061);
+    EXPECT_EQ(form_.Control(ControlId::LabelResultC).code, os::WsaEConnRefused);
     view_.painted.clear();
     sockets_.connectError = 0;
     Test();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/form.h"
+#include "os/errors.h"
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
@@ -57,7 +58,7 @@ TEST_F(Form, ShowsWinsockAndSystemFacts) {
 }
 
 TEST_F(Form, FailedStartupIsShownInRed) {
-    sockets_.startupResult = 10091;
+    sockets_.startupResult = os::WsaSysNotReady;
     Create();
     EXPECT_TRUE(view_.errors.empty());
     EXPECT_EQ(State(ControlId::LabelResultInit).text, "10091:SYSNOTREADY");
@@ -121,7 +122,7 @@ TEST_F(Form, ReadOnlyKeyShowsTheSettingsAndOkThatCannotStoreSaysSoAndKeepsTheWin
 
 TEST(NotStoredMessage, NamesTheFailureThatIsNotAccessDenied) {
     const std::string message = corvix::NotStoredMessage(os::ErrorRegistryIoFailed);
-    EXPECT_NE(message.find("(error 1016)"), std::string::npos) << message;
+    EXPECT_NE(message.find("(error " + std::to_string(os::ErrorRegistryIoFailed) + ")"), std::string::npos) << message;
 }
 
 TEST_F(Form, CreatingWithoutStoringWritesNothing) {

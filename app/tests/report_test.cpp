@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "os/errors.h"
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
@@ -22,7 +23,7 @@ protected:
         os::InAddr address = 0;
         std::memcpy(&address, loopback, sizeof address);
         sockets_.dotted["127.0.0.1"] = address;
-        sockets_.connectError = 10061;
+        sockets_.connectError = os::WsaEConnRefused;
     }
 
     os::fakes::FakeRegistry registry_;

@@ -29,7 +29,7 @@ public:
 
     long CreateKey(RegKey, const std::string& path, std::uint32_t access, RegKey& key) override {
         if (denyAll) return ErrorAccessDenied;
-        if (denyWrite && (access & ~0x20019u) != 0) return ErrorAccessDenied;
+        if (denyWrite && (access & ~KeyRead) != 0) return ErrorAccessDenied;
         keyMissing = false;
         key = static_cast<RegKey>(keys_.size() + 1);
         keys_.push_back(path);

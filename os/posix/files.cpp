@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "os/posix/error_rules.h"
 #include "os/posix/file_rules.h"
 
 namespace os {
@@ -164,7 +165,7 @@ std::uint32_t NameError(int error, const std::string& name) {
     if (error != ENOENT) return ErrorFromErrno(error);
     struct stat parent {};
     const bool directoryThere = stat(ParentOf(name).c_str(), &parent) == 0 && S_ISDIR(parent.st_mode);
-    return directoryThere ? Files::ErrorFileNotFound : Files::ErrorPathNotFound;
+    return directoryThere ? ErrorFileNotFound : ErrorPathNotFound;
 }
 
 int CreationFlags(std::uint32_t disposition) {
@@ -211,9 +212,10 @@ public:
         if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY || errno == EISDIR)) {
             fd = open(name.c_str(), AccessFlags(access) | common, mode);
         }
-        if (fd < 0)
+        if (fd < 0) {
             return {InvalidFileHandle,
                     disposition == CreateNew && errno == EEXIST ? ErrorFileExists : NameError(errno, name)};
+        }
         struct stat info {};
         if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
             close(fd);
@@ -438,59 +440,6 @@ private:
 };
 
 }  // namespace
-
-std::uint32_t ErrorFromErrno(int error) {
-    switch (error) {
-    case ENOENT:
-        return Files::ErrorFileNotFound;
-    case ENOTDIR:
-        return Files::ErrorPathNotFound;
-    case EMFILE:
-    case ENFILE:
-        return Files::ErrorTooManyOpenFiles;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-        return Files::ErrorAccessDenied;
-    case EBADF:
-        return Files::ErrorInvalidHandle;
-    case ENOMEM:
-        return Files::ErrorNotEnoughMemory;
-    case EXDEV:
-        return Files::ErrorNotSameDevice;
-    case EROFS:
-        return Files::ErrorWriteProtect;
-    case ESPIPE:
-        return Files::ErrorSeek;
-    case EIO:
-        return Files::ErrorGenFailure;
-    case ETXTBSY:
-    case EBUSY:
-        return Files::ErrorSharingViolation;
-    case EAGAIN:
-    case EDEADLK:
-        return Files::ErrorLockViolation;
-    case EOPNOTSUPP:
-        return Files::ErrorNotSupported;
-    case EEXIST:
-        return Files::ErrorFileExists;
-    case EINVAL:
-        return Files::ErrorInvalidParameter;
-    case ENOSPC:
-    case EDQUOT:
-        return Files::ErrorDiskFull;
-    case ENAMETOOLONG:
-        return Files::ErrorFilenameExcedRange;
-    case ENOTEMPTY:
-        return Files::ErrorDirNotEmpty;
-    case EFBIG:
-        return Files::ErrorFileTooLarge;
-    case ELOOP:
-        return Files::ErrorCantResolveFilename;
-    default:
-        return Files::ErrorGenFailure;
-    }
-}
 
 std::string LexicalFullPath(const std::string& absolute) {
     std::vector<std::string> parts;

@@ -9,29 +9,14 @@
 #include <cstring>
 #include <vector>
 
+#include "os/posix/error_rules.h"
 #include "os/posix/hive_registry.h"
 
 namespace os::posix {
 namespace {
 
-// Reading never needs more than query, enumerate and notify (KEY_READ); anything else needs write.
-constexpr std::uint32_t ReadRights = 0x20019;
 // How long a writer waits for another one before giving up.
 constexpr int LockWaitMilliseconds = 10000;
-
-long FromErrno(int error) {
-    switch (error) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return ErrorAccessDenied;
-    case ENOENT:
-    case ENOTDIR:
-        return ErrorFileNotFound;
-    default:
-        return ErrorRegistryIoFailed;
-    }
-}
 
 // Strips the "from the root" backslash; a path the hive file cannot hold is not a key name.
 bool NormalisePath(const std::string& path, std::string& out) {
@@ -79,7 +64,7 @@ long MakeDirectories(const std::string& directory) {
         std::size_t end = directory.find('/', start);
         if (end == std::string::npos) end = directory.size();
         partial = directory.substr(0, end);
-        if (!partial.empty() && mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return FromErrno(errno);
+        if (!partial.empty() && mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return ErrorFromErrno(errno);
         start = end + 1;
     }
     return ErrorSuccess;
@@ -95,9 +80,9 @@ public:
     LockFile& operator=(const LockFile&) = delete;
 
     long Acquire() {
-        if (fd_ < 0) return FromErrno(errno);
+        if (fd_ < 0) return ErrorFromErrno(errno);
         for (int waited = 0; flock(fd_, LOCK_EX | LOCK_NB) != 0; waited += 5) {
-            if (errno != EWOULDBLOCK && errno != EINTR) return FromErrno(errno);
+            if (errno != EWOULDBLOCK && errno != EINTR) return ErrorFromErrno(errno);
             if (waited >= LockWaitMilliseconds) return ErrorTimeout;
             const timespec pause{0, 5 * 1000000L};
             nanosleep(&pause, nullptr);
@@ -124,7 +109,7 @@ long HiveRegistry::Load(Hive& hive, bool& exists) const {
             hive = Hive{};
             return ErrorSuccess;
         }
-        return FromErrno(errno);
+        return ErrorFromErrno(errno);
     }
     std::string text;
     const bool read = ReadWhole(fd, text);
@@ -173,7 +158,7 @@ long HiveRegistry::WriteHive(const Hive& hive) const {
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
     const int fd = mkstemp(name.data());
-    if (fd < 0) return FromErrno(errno);
+    if (fd < 0) return ErrorFromErrno(errno);
     temp = name.data();
 
     const std::string text = FormatHive(hive);
@@ -188,7 +173,7 @@ long HiveRegistry::WriteHive(const Hive& hive) const {
     if (!ok || rename(temp.c_str(), hivePath_.c_str()) != 0) {
         const int failure = ok ? errno : error;
         unlink(temp.c_str());
-        return failure == ENOSPC || failure == EDQUOT ? 112 : FromErrno(failure);
+        return ErrorFromErrno(failure);
     }
     // Make the rename itself durable.
     const int dir = open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -221,7 +206,8 @@ long HiveRegistry::Open(RegKey root, const std::string& path, std::uint32_t acce
     Hive hive;
     bool exists = false;
     if (const long loaded = Load(hive, exists); loaded != ErrorSuccess) return loaded;
-    const bool wantsWrite = (access & ~ReadRights) != 0;
+    // Reading never needs more than KeyRead; anything else needs write.
+    const bool wantsWrite = (access & ~KeyRead) != 0;
     const bool present = exists && (full.empty() || KeyExists(hive, full));
     if (!present && !create) return ErrorFileNotFound;
     if ((wantsWrite || !present) && !MayWrite()) return ErrorAccessDenied;
@@ -244,7 +230,6 @@ long HiveRegistry::QueryValue(RegKey key, const std::string& name, std::uint32_t
     Hive hive;
     bool exists = false;
     if (const long loaded = Load(hive, exists); loaded != ErrorSuccess) return loaded;
-    constexpr long ErrorKeyDeleted = 1018;
     if (!exists || !KeyExists(hive, it->second.path)) return ErrorKeyDeleted;
     HiveKey* found = FindKey(hive, it->second.path);
     const HiveValue* value = found ? FindValue(*found, name) : nullptr;

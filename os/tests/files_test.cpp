@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <thread>
 
 #include "os/system.h"
+#include "os/testing/scratch_dir.h"
 
 namespace os {
 namespace {
@@ -21,15 +21,8 @@ constexpr std::uint32_t ShareBoth = Files::ShareRead | Files::ShareWrite;
 
 class FilesTest : public ::testing::Test {
 protected:
-    FilesTest() {
-        std::random_device random;
-        dir_ = std::filesystem::temp_directory_path() / ("os_files_" + std::to_string(random()));
-        std::filesystem::create_directories(dir_);
-    }
     ~FilesTest() override {
         for (const FileHandle handle : open_) files_.Close(handle);
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
     }
 
     std::string Name(const std::string& leaf) const { return (dir_ / leaf).string(); }
@@ -48,7 +41,8 @@ protected:
     }
 
     Files& files_ = RealFiles();
-    std::filesystem::path dir_;
+    const testing::ScratchDir scratch_;
+    const std::filesystem::path dir_{scratch_.Path()};
     std::vector<FileHandle> open_;
 };
 
@@ -68,19 +62,22 @@ TEST_F(FilesTest, ErrorCodesOfNamedOperations) {
         std::uint32_t code;
     };
     const Row rows[] = {
-        {"open a missing file", [&] { return open("none.dat", Files::OpenExisting); }, 2},
-        {"open in a missing directory", [&] { return open(missingDir + "f.dat", Files::OpenAlways); }, 3},
-        {"create a file that exists", [&] { return open("here.dat", Files::CreateNew); }, 80},
-        {"truncate a missing file", [&] { return open("none.dat", Files::TruncateExisting); }, 2},
-        {"open a directory", [&] { return open("folder", Files::OpenExisting); }, 5},
-        {"delete a missing file", [&] { return files_.Delete(Name("none.dat")); }, 2},
-        {"delete in a missing directory", [&] { return files_.Delete(Name(missingDir + "f.dat")); }, 3},
-        {"rename a missing file", [&] { return files_.Rename(Name("none.dat"), Name("new.dat")); }, 2},
-        {"rename onto an existing file", [&] { return files_.Rename(Name("here.dat"), Name("other.dat")); }, 183},
+        {"open a missing file", [&] { return open("none.dat", Files::OpenExisting); }, ErrorFileNotFound},
+        {"open in a missing directory", [&] { return open(missingDir + "f.dat", Files::OpenAlways); },
+         ErrorPathNotFound},
+        {"create a file that exists", [&] { return open("here.dat", Files::CreateNew); }, ErrorFileExists},
+        {"truncate a missing file", [&] { return open("none.dat", Files::TruncateExisting); }, ErrorFileNotFound},
+        {"open a directory", [&] { return open("folder", Files::OpenExisting); }, ErrorAccessDenied},
+        {"delete a missing file", [&] { return files_.Delete(Name("none.dat")); }, ErrorFileNotFound},
+        {"delete in a missing directory", [&] { return files_.Delete(Name(missingDir + "f.dat")); }, ErrorPathNotFound},
+        {"rename a missing file", [&] { return files_.Rename(Name("none.dat"), Name("new.dat")); }, ErrorFileNotFound},
+        {"rename onto an existing file", [&] { return files_.Rename(Name("here.dat"), Name("other.dat")); },
+         ErrorAlreadyExists},
         {"rename into a missing directory", [&] { return files_.Rename(Name("here.dat"), Name(missingDir + "f.dat")); },
-         3},
-        {"make an existing directory", [&] { return files_.MakeDirectory(Name("folder")); }, 183},
-        {"make a directory in a missing one", [&] { return files_.MakeDirectory(Name(missingDir + "sub")); }, 3},
+         ErrorPathNotFound},
+        {"make an existing directory", [&] { return files_.MakeDirectory(Name("folder")); }, ErrorAlreadyExists},
+        {"make a directory in a missing one", [&] { return files_.MakeDirectory(Name(missingDir + "sub")); },
+         ErrorPathNotFound},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(row.call(), row.code) << row.name;
@@ -95,7 +92,7 @@ TEST_F(FilesTest, FilePointerMovesFromThreeOrigins) {
     EXPECT_EQ(files_.SetPointer(file, -1, Files::FromEnd).position, 9u);
     const PointerResult before = files_.SetPointer(file, -1, Files::FromBegin);
     EXPECT_EQ(before.position, InvalidFilePosition);
-    EXPECT_EQ(before.error, Files::ErrorNegativeSeek);
+    EXPECT_EQ(before.error, ErrorNegativeSeek);
     EXPECT_EQ(files_.SetPointer(file, 0, Files::FromCurrent).position, 9u) << "a failed move leaves the pointer";
     char byte = 0;
     const TransferResult read = files_.Read(file, &byte, 1);
@@ -111,18 +108,18 @@ TEST_F(FilesTest, AccessIsEnforcedPerHandle) {
     char byte = 0;
     const TransferResult read = files_.Read(Held("a.dat", Files::GenericWrite), &byte, 1);
     EXPECT_FALSE(read.ok);
-    EXPECT_EQ(read.error, Files::ErrorAccessDenied);
+    EXPECT_EQ(read.error, ErrorAccessDenied);
     const TransferResult written = files_.Write(Held("a.dat", Files::GenericRead), "z", 1);
     EXPECT_FALSE(written.ok);
-    EXPECT_EQ(written.error, Files::ErrorAccessDenied);
-    EXPECT_EQ(files_.Close(0x00FFFFF0u), Files::ErrorInvalidHandle) << "a value never handed out";
+    EXPECT_EQ(written.error, ErrorAccessDenied);
+    EXPECT_EQ(files_.Close(0x00FFFFF0u), ErrorInvalidHandle) << "a value never handed out";
 }
 
 TEST_F(FilesTest, AFileHeldWithoutShareDeleteCannotBeDeletedOrRenamed) {
     Put("held.dat", "abc");
     const FileHandle file = Held("held.dat", Files::GenericRead);
-    EXPECT_EQ(files_.Delete(Name("held.dat")), Files::ErrorSharingViolation);
-    EXPECT_EQ(files_.Rename(Name("held.dat"), Name("moved.dat")), Files::ErrorSharingViolation);
+    EXPECT_EQ(files_.Delete(Name("held.dat")), ErrorSharingViolation);
+    EXPECT_EQ(files_.Rename(Name("held.dat"), Name("moved.dat")), ErrorSharingViolation);
     EXPECT_TRUE(std::filesystem::exists(Name("held.dat")));
     files_.Close(file);
     open_.clear();
@@ -173,9 +170,9 @@ TEST_F(FilesTest, MappingRefusals) {
     Put("empty.dat", "");
     Put("some.dat", "abc");
     const OpenResult empty = files_.CreateMapping(Held("empty.dat", ReadWrite));
-    EXPECT_EQ(empty.error, Files::ErrorFileInvalid);
+    EXPECT_EQ(empty.error, ErrorFileInvalid);
     const OpenResult readOnly = files_.CreateMapping(Held("some.dat", Files::GenericRead));
-    EXPECT_EQ(readOnly.error, Files::ErrorAccessDenied);
+    EXPECT_EQ(readOnly.error, ErrorAccessDenied);
 }
 
 TEST_F(FilesTest, AppendLockExcludesOtherHandles) {

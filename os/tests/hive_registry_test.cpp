@@ -12,6 +12,7 @@
 
 #include "os/posix/hive_format.h"
 #include "os/posix/hive_registry.h"
+#include "os/testing/scratch_dir.h"
 
 namespace {
 
@@ -20,13 +21,8 @@ using os::posix::HiveRegistry;
 
 class HiveRegistryTest : public testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "corvix-hive-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        fs::permissions(dir_, fs::perms(0755));
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    // Readable by others, as the hive's directory is.
+    void SetUp() override { fs::permissions(dir_, fs::perms(0755)); }
 
     std::string HivePath() const { return (dir_ / "HKEY_LOCAL_MACHINE.reg").string(); }
 
@@ -74,7 +70,8 @@ protected:
         });
     }
 
-    fs::path dir_;
+    const os::testing::ScratchDir scratch_;
+    const fs::path dir_{scratch_.Path()};
 };
 
 TEST_F(HiveRegistryTest, CreatesKeyWithParentsInANewHive) {

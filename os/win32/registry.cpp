@@ -11,7 +11,7 @@ HKEY ToHkey(RegKey key) { return reinterpret_cast<HKEY>(key); }
 class Win32Registry final : public Registry {
 public:
     long CreateKey(RegKey root, const std::string& path, std::uint32_t access, RegKey& key) override {
-        // RegCreateKeyExA refuses a leading backslash (161); ours means "from the root".
+        // RegCreateKeyExA refuses a leading backslash (ErrorBadPathname); ours means "from the root".
         const char* subKey = path.c_str();
         if (*subKey == '\\') ++subKey;
         HKEY opened = nullptr;

@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "os/fakes/fake_system.h"
+#include "os/testing/scratch_dir.h"
 #include "support/error.h"
 #include "support/log_except.h"
-#include "support/tests/qor_file_testing.h"
+#include "support/testing/qor_file_testing.h"
 
 namespace qor {
 namespace {
@@ -21,8 +22,8 @@ using filetest::CountEntries;
 using filetest::GetFile;
 using filetest::PutFile;
 using filetest::RunSelfTogether;
-using filetest::TempDir;
 using filetest::Word;
+using os::testing::ScratchDir;
 
 constexpr int Loggers = 6;
 constexpr int EntriesPerLogger = 900;
@@ -79,7 +80,7 @@ TEST(ErrorLogProcesses, ConcurrentLoggersCrossTheLimitOnce) {
     ASSERT_GT(total, std::size_t{LogRotateBytes} + entrySize * Loggers) << "the log must cross the limit";
     ASSERT_LT(total, 2 * std::size_t{LogRotateBytes}) << "the new log must stay below it";
 
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string program = dir / "Setup.exe";
     bool ready = true;
     const std::vector<int> exits = RunSelfTogether(

@@ -13,16 +13,17 @@
 #include <vector>
 
 #include "os/fakes/fake_system.h"
+#include "os/testing/scratch_dir.h"
 #include "support/error.h"
 #include "support/qor_file.h"
-#include "support/tests/qor_file_testing.h"
+#include "support/testing/qor_file_testing.h"
 
 namespace qor {
 namespace {
 
 using filetest::GetFile;
 using filetest::PutFile;
-using filetest::TempDir;
+using os::testing::ScratchDir;
 
 // Sunday 6 December 2026, 09:05:07: the clock counts in 2-second units, so the header shows 06.
 constexpr os::SystemTime Clock{2026, 12, 0, 6, 9, 5, 7, 0};
@@ -57,7 +58,7 @@ protected:
     std::string Read(const std::string& leaf) const { return GetFile(dir_ / leaf); }
     bool Exists(const std::string& leaf) const { return std::filesystem::exists(dir_ / leaf); }
 
-    const TempDir dir_;
+    const ScratchDir dir_;
     os::fakes::FakeSystem system_;
 };
 
@@ -165,8 +166,8 @@ TEST_F(ErrorLog, LogHeldExclusivelyLosesTheEntryWithoutABeep) {
     PutFile(Path("Setup.log"), "kept");
     {
         TQorFile holder(Path("Setup.log"), 1);
-        holder.OpenMode = 2 | 16;
-        ASSERT_TRUE(holder.Open(0));
+        holder.OpenMode = ModeReadWrite | ModeShareNone;
+        ASSERT_TRUE(holder.Open(OpenExistingOnly));
         Log("Trans", "ReadTranslationFile", "");
         EXPECT_EQ(system_.beeps, 0);
     }

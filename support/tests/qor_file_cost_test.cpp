@@ -4,14 +4,15 @@
 
 #include <functional>
 
+#include "os/testing/scratch_dir.h"
 #include "support/qor_file.h"
-#include "support/tests/qor_file_testing.h"
+#include "support/testing/qor_file_testing.h"
 
 namespace qor {
 namespace {
 
 using filetest::PutFile;
-using filetest::TempDir;
+using os::testing::ScratchDir;
 
 class CountingFiles final : public os::Files {
 public:
@@ -69,16 +70,16 @@ struct Cost {
 };
 
 void ExpectCosts(const std::vector<Cost>& costs, bool mapped) {
-    const TempDir dir;
+    const ScratchDir dir;
     // 18 bytes: the last record of 4 is torn, so appends step back to 16.
     PutFile(dir / "cost.dat", "0123456789ABCDEFgh");
     CountingFiles files;
     for (const auto& cost : costs) {
         SCOPED_TRACE(cost.name);
         TQorFile file(dir / "cost.dat", 4, files);
-        file.OpenMode = 2 | 48;
+        file.OpenMode = ModeReadWrite | ModeShareBoth;
         file.Mapped = mapped;
-        ASSERT_TRUE(file.Open(0));
+        ASSERT_TRUE(file.Open(OpenExistingOnly));
         files.Reset();
         cost.operation(file);
         EXPECT_TRUE(file.IsOk()) << file.GetErrorText();
@@ -115,11 +116,11 @@ TEST(QorFileCost, NormalModeIsOnePositioningAndOneTransfer) {
 }
 
 TEST(QorFileCost, AppendOnARecordBoundaryPositionsOnce) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "even.dat", "01234567");
     CountingFiles files;
     TQorFile file(dir / "even.dat", 4, files);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     files.Reset();
     file.WriteEnd("abcd");
     EXPECT_EQ(files.positionings, 1);
@@ -143,7 +144,7 @@ TEST(QorFileCost, MappedModeTransfersNothing) {
 }
 
 TEST(QorFileCost, CompoundOperationsAddOneOpenAndOneClose) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "c.dat", "0123");
     CountingFiles files;
     TQorFile file(dir / "c.dat", 4, files);

@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "os/system.h"
+#include "os/testing/scratch_dir.h"
 #include "support/qor_file.h"
-#include "support/tests/qor_file_testing.h"
+#include "support/testing/qor_file_testing.h"
 
 namespace qor {
 namespace {
@@ -19,8 +20,8 @@ using filetest::GetFile;
 using filetest::PutFile;
 using filetest::RunSelf;
 using filetest::RunSelfTogether;
-using filetest::TempDir;
 using filetest::Word;
+using os::testing::ScratchDir;
 
 constexpr int Appenders = 6;
 constexpr int EntriesPerAppender = 400;
@@ -42,8 +43,8 @@ int AppendChild(const std::string& name, int appender) {
     for (int index = 0; index < EntriesPerAppender; ++index) {
         const std::string entry = Entry(appender, index);
         TQorFile file(name, 1);
-        file.OpenMode = 65;
-        file.Open(3);
+        file.OpenMode = ModeWrite | ModeShareAny;
+        file.Open(OpenOrCreate);
         file.WriteEndBlock(entry.data(), static_cast<std::int32_t>(entry.size()));
         if (!file.IsOk()) ++failures;
         file.Close();
@@ -52,7 +53,7 @@ int AppendChild(const std::string& name, int appender) {
 }
 
 TEST(QorFileProcesses, ShareModesHoldAcrossProcesses) {
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string name = dir / "shared.dat";
     const std::string result = dir / "row.txt";
     filetest::CheckShareTable(name, [&] {
@@ -63,7 +64,7 @@ TEST(QorFileProcesses, ShareModesHoldAcrossProcesses) {
 }
 
 TEST(QorFileProcesses, ConcurrentAppendersLoseNothing) {
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string name = dir / "appended.log";
     const std::vector<int> exits = RunSelfTogether(
         Appenders, [&](int appender) { return "--append-child " + Word(name) + " " + std::to_string(appender); });

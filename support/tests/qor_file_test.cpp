@@ -8,7 +8,8 @@
 #include <functional>
 #include <initializer_list>
 
-#include "support/tests/qor_file_testing.h"
+#include "os/testing/scratch_dir.h"
+#include "support/testing/qor_file_testing.h"
 
 namespace qor {
 namespace {
@@ -16,11 +17,11 @@ namespace {
 using filetest::GetFile;
 using filetest::PutFile;
 using filetest::RecordingFile;
-using filetest::TempDir;
+using os::testing::ScratchDir;
 
-constexpr std::int32_t ReadShared = 0 | 48;
-constexpr std::int32_t ReadWriteShared = 2 | 48;
-constexpr std::int32_t ReadWriteExclusive = 2 | 16;
+constexpr std::int32_t ReadShared = ModeRead | ModeShareBoth;
+constexpr std::int32_t ReadWriteShared = ModeReadWrite | ModeShareBoth;
+constexpr std::int32_t ReadWriteExclusive = ModeReadWrite | ModeShareNone;
 constexpr DayNumber January31Of2024 = 44955;
 
 std::string ProgramPath() { return os::RealSystem().ModulePath(); }
@@ -50,7 +51,7 @@ TEST(QorFileNames, RelativeNameIsCompletedAgainstTheCurrentDirectory) {
 }
 
 TEST(QorFileNames, ChangeExtension) {
-    const TempDir dir;
+    const ScratchDir dir;
     struct Row {
         const char* name;
         const char* stored;
@@ -83,7 +84,7 @@ TEST(QorFileNames, ProgramPathGetsTheLogExtension) {
 }
 
 TEST(QorFileNames, PathBaseAndExtension) {
-    const TempDir dir;
+    const ScratchDir dir;
     const TQorFile file(dir / "data.2024.log", 1);
     EXPECT_EQ(file.GetFilePath(), dir / "");
     EXPECT_EQ(file.GetBaseName(), "data");
@@ -94,7 +95,7 @@ TEST(QorFileNames, PathBaseAndExtension) {
 }
 
 TEST(QorFileNames, DatePlaceholders) {
-    const TempDir dir;
+    const ScratchDir dir;
     TQorFile file(dir / "log#Y#M#D.txt", 1);
     EXPECT_EQ(file.GetFileName(), dir / "log#Y#M#D.txt") << "no day, no stamp";
     file.NameDay = January31Of2024;
@@ -109,7 +110,7 @@ TEST(QorFileNames, DatePlaceholders) {
 }
 
 TEST(QorFileNames, ExistsLooksForTheStampedName) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "log20240131.txt", "x");
     TQorFile file(dir / "log#Y#M#D.txt", 1);
     EXPECT_FALSE(file.Exists());
@@ -122,11 +123,11 @@ TEST(QorFileNames, ExistsLooksForTheStampedName) {
 // ---- Opening, nesting and counters ----
 
 TEST(QorFileOpen, NestedOpensNeedAsManyCloses) {
-    const TempDir dir;
+    const ScratchDir dir;
     RecordingFile file(dir / "n.dat", 1);
     const std::int32_t openBefore = OpenFiles;
-    ASSERT_TRUE(file.Open(3));
-    ASSERT_TRUE(file.Open(3));
+    ASSERT_TRUE(file.Open(OpenOrCreate));
+    ASSERT_TRUE(file.Open(OpenOrCreate));
     EXPECT_EQ(file.OpenCount, 2);
     EXPECT_EQ(OpenFiles, openBefore + 1);
     file.Close();
@@ -141,24 +142,24 @@ TEST(QorFileOpen, NestedOpensNeedAsManyCloses) {
 }
 
 TEST(QorFileOpen, NestedCreateAlwaysKeepsTheContent) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "keep.dat", "abc");
     {
         TQorFile file(dir / "keep.dat", 1);
-        ASSERT_TRUE(file.Open(3));
-        ASSERT_TRUE(file.Open(4));
+        ASSERT_TRUE(file.Open(OpenOrCreate));
+        ASSERT_TRUE(file.Open(CreateOrEmpty));
     }
     EXPECT_EQ(GetFile(dir / "keep.dat"), "abc");
 }
 
 TEST(QorFileOpen, DestructionReleasesTheHandleAtAnyDepth) {
-    const TempDir dir;
+    const ScratchDir dir;
     const std::int32_t objects = LiveObjects, files = LiveFiles, open = OpenFiles;
     {
         TQorFile file(dir / "deep.dat", 1);
         file.OpenMode = ReadWriteExclusive;
-        ASSERT_TRUE(file.Open(3));
-        ASSERT_TRUE(file.Open(3));
+        ASSERT_TRUE(file.Open(OpenOrCreate));
+        ASSERT_TRUE(file.Open(OpenOrCreate));
         EXPECT_EQ(LiveObjects, objects + 1);
         EXPECT_EQ(LiveFiles, files + 1);
     }
@@ -167,11 +168,11 @@ TEST(QorFileOpen, DestructionReleasesTheHandleAtAnyDepth) {
     EXPECT_EQ(OpenFiles, open);
     TQorFile again(dir / "deep.dat", 1);
     again.OpenMode = ReadWriteExclusive;
-    EXPECT_TRUE(again.Open(0)) << again.GetErrorText();
+    EXPECT_TRUE(again.Open(OpenExistingOnly)) << again.GetErrorText();
 }
 
 TEST(QorFileOpen, Dispositions) {
-    const TempDir dir;
+    const ScratchDir dir;
     struct Row {
         const char* name;
         bool existing;
@@ -180,12 +181,18 @@ TEST(QorFileOpen, Dispositions) {
         const char* after;   // content afterwards; null: no file
     };
     const Row rows[] = {
-        {"0 opens an existing file", true, 0, 0, "old"},       {"0 on a missing file", false, 0, 2, nullptr},
-        {"1 creates a missing file", false, 1, 0, ""},         {"1 on an existing file", true, 1, 80, "old"},
-        {"2 empties an existing file", true, 2, 0, ""},        {"2 on a missing file", false, 2, 2, nullptr},
-        {"3 creates a missing file", false, 3, 0, ""},         {"3 keeps an existing file", true, 3, 0, "old"},
-        {"4 empties an existing file", true, 4, 0, ""},        {"4 creates a missing file", false, 4, 0, ""},
-        {"above 4 opens an existing file", true, 9, 0, "old"}, {"above 4 on a missing file", false, 9, 2, nullptr},
+        {"OpenExistingOnly opens an existing file", true, OpenExistingOnly, 0, "old"},
+        {"OpenExistingOnly on a missing file", false, OpenExistingOnly, os::ErrorFileNotFound, nullptr},
+        {"CreateNewOnly creates a missing file", false, CreateNewOnly, 0, ""},
+        {"CreateNewOnly on an existing file", true, CreateNewOnly, os::ErrorFileExists, "old"},
+        {"EmptyExisting empties an existing file", true, EmptyExisting, 0, ""},
+        {"EmptyExisting on a missing file", false, EmptyExisting, os::ErrorFileNotFound, nullptr},
+        {"OpenOrCreate creates a missing file", false, OpenOrCreate, 0, ""},
+        {"OpenOrCreate keeps an existing file", true, OpenOrCreate, 0, "old"},
+        {"CreateOrEmpty empties an existing file", true, CreateOrEmpty, 0, ""},
+        {"CreateOrEmpty creates a missing file", false, CreateOrEmpty, 0, ""},
+        {"above 4 opens an existing file", true, 9, 0, "old"},
+        {"above 4 on a missing file", false, 9, os::ErrorFileNotFound, nullptr},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -206,26 +213,26 @@ TEST(QorFileOpen, Dispositions) {
 }
 
 TEST(QorFileOpen, NotFoundAnswersOnceAndClears) {
-    const TempDir dir;
+    const ScratchDir dir;
     TQorFile file(dir / "missing.dat", 1);
-    EXPECT_FALSE(file.Open(0));
+    EXPECT_FALSE(file.Open(OpenExistingOnly));
     EXPECT_TRUE(file.IsNotFoundError());
     EXPECT_EQ(file.LastError, 0);
     EXPECT_TRUE(file.IsOk());
     EXPECT_FALSE(file.IsNotFoundError());
 
     TQorFile deeper(dir / Nested({"nodir", "missing.dat"}), 1);
-    EXPECT_FALSE(deeper.Open(0));
-    EXPECT_EQ(deeper.LastError, 3);
+    EXPECT_FALSE(deeper.Open(OpenExistingOnly));
+    EXPECT_EQ(deeper.LastError, std::int32_t{os::ErrorPathNotFound});
     EXPECT_TRUE(deeper.IsNotFoundError());
 }
 
 // ---- Record reads and writes ----
 
 TEST(QorFileRecords, WriteAndReadRecords) {
-    const TempDir dir;
+    const ScratchDir dir;
     TQorFile file(dir / "r.dat", 4);
-    ASSERT_TRUE(file.Open(3));
+    ASSERT_TRUE(file.Open(OpenOrCreate));
     file.Write("AAAA", 0);
     file.Write("CCCC", 2);
     file.WriteEmpty(1);
@@ -251,17 +258,17 @@ TEST(QorFileRecords, WriteAndReadRecords) {
 }
 
 TEST(QorFileRecords, ReadPastTheEnd) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "short.dat", "abcdef");
     RecordingFile file(dir / "short.dat", 4);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     char buffer[4];
     std::memset(buffer, 'x', sizeof buffer);
     file.Read(buffer, 1);
     EXPECT_EQ(std::string(buffer, 4), std::string("ef\0\0", 4));
     EXPECT_EQ(file.LastCount, 2);
     EXPECT_TRUE(file.EofReached);
-    EXPECT_EQ(file.LastError, 254);
+    EXPECT_EQ(file.LastError, FileErrorReadAfterEof);
     EXPECT_FALSE(file.IsOk());
     ASSERT_EQ(file.messages.size(), 1u);
     EXPECT_NE(file.messages[0].find("Error: Read after EOF\r\n"), std::string::npos);
@@ -278,15 +285,15 @@ TEST(QorFileRecords, ReadPastTheEnd) {
 }
 
 TEST(QorFileRecords, ReadStartWithoutEofErrorOnAnEmptyFile) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "empty.dat", "");
     RecordingFile file(dir / "empty.dat", 4);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     char buffer[4];
     std::memset(buffer, 'x', sizeof buffer);
     file.ReadStartNoEofError(buffer);
     EXPECT_EQ(std::string(buffer, 4), std::string(4, '\0'));
-    EXPECT_EQ(file.LastError, 254);
+    EXPECT_EQ(file.LastError, FileErrorReadAfterEof);
     EXPECT_TRUE(file.IsOk());
     EXPECT_TRUE(file.messages.empty());
     EXPECT_TRUE(file.IsEofError());
@@ -294,10 +301,10 @@ TEST(QorFileRecords, ReadStartWithoutEofErrorOnAnEmptyFile) {
 }
 
 TEST(QorFileRecords, EofSilenceEndsWithTheNextAction) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "empty.dat", "");
     RecordingFile file(dir / "empty.dat", 4);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     char buffer[4];
     file.IgnoreEofError();
     file.ReadNoSk(buffer);
@@ -306,10 +313,10 @@ TEST(QorFileRecords, EofSilenceEndsWithTheNextAction) {
 }
 
 TEST(QorFileRecords, AppendsStartAtTheLastWholeRecord) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "ten.dat", "0123456789");
     TQorFile file(dir / "ten.dat", 4);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     file.WriteEnd("WXYZ");
     EXPECT_EQ(file.Position, 12);
     file.WriteEndBlock("abcdefgh", 2);
@@ -319,10 +326,10 @@ TEST(QorFileRecords, AppendsStartAtTheLastWholeRecord) {
 }
 
 TEST(QorFileRecords, WriteText) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "t.txt", "x");
     TQorFile file(dir / "t.txt", 1);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     file.WriteText("", false);
     EXPECT_EQ(file.LastCount, 0);
     file.WriteText("", true);
@@ -336,13 +343,13 @@ TEST(QorFileRecords, WriteText) {
 // ---- Error state and suppression ----
 
 TEST(QorFileErrors, FinalCloseClearsAFailedWrite) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "ro.dat", "abcd");
     RecordingFile file(dir / "ro.dat", 2);
     file.OpenMode = ReadShared;
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     file.Write("zz", 1);
-    EXPECT_EQ(file.LastError, 5);
+    EXPECT_EQ(file.LastError, std::int32_t{os::ErrorAccessDenied});
     EXPECT_EQ(file.LastCount, 0);
     ASSERT_EQ(file.messages.size(), 1u);
     EXPECT_NE(file.messages[0].find("\r\nAction: Write\r\nWrite Record: 1"), std::string::npos);
@@ -353,11 +360,11 @@ TEST(QorFileErrors, FinalCloseClearsAFailedWrite) {
 }
 
 TEST(QorFileErrors, IgnoreErrorsOnceSilencesTheNextActionOnly) {
-    const TempDir dir;
+    const ScratchDir dir;
     RecordingFile file(dir / "closed.dat", 1);
     file.IgnoreErrorsOnce();
     file.Write("a", 0);
-    EXPECT_EQ(file.LastError, 6);
+    EXPECT_EQ(file.LastError, std::int32_t{os::ErrorInvalidHandle});
     EXPECT_FALSE(file.ErrorFlag);
     EXPECT_TRUE(file.messages.empty());
     file.Write("a", 0);
@@ -366,7 +373,7 @@ TEST(QorFileErrors, IgnoreErrorsOnceSilencesTheNextActionOnly) {
 }
 
 TEST(QorFileErrors, IgnoreErrorsOnceBelongsToTheCompoundLabel) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "ro.dat", "abcd");
     RecordingFile file(dir / "ro.dat", 1);
     file.OpenMode = ReadShared;
@@ -378,7 +385,7 @@ TEST(QorFileErrors, IgnoreErrorsOnceBelongsToTheCompoundLabel) {
 }
 
 TEST(QorFileErrors, CompoundOperationsRoundTrip) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "c.dat", "aabbcc");
     TQorFile file(dir / "c.dat", 2);
     file.OpenWriteClose("XY", 1);
@@ -391,7 +398,7 @@ TEST(QorFileErrors, CompoundOperationsRoundTrip) {
 }
 
 TEST(QorFileErrors, SizeOfClosedAndOpenFiles) {
-    const TempDir dir;
+    const ScratchDir dir;
     RecordingFile missing(dir / "none.dat", 1);
     EXPECT_EQ(missing.GetMaxBytes(), 0);
     EXPECT_EQ(missing.Action, "GetMaxBytes");
@@ -400,20 +407,20 @@ TEST(QorFileErrors, SizeOfClosedAndOpenFiles) {
     PutFile(dir / "ten.dat", "0123456789");
     TQorFile file(dir / "ten.dat", 1);
     EXPECT_EQ(file.GetMaxBytes(), 10);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     file.WriteEndBlock("ab", 2);
     EXPECT_EQ(file.GetMaxBytes(), 12);
 }
 
 TEST(QorFileErrors, CreatePathMakesEveryMissingLevel) {
-    const TempDir dir;
+    const ScratchDir dir;
     RecordingFile file(dir / Nested({"a", "b", "f.dat"}), 1);
     file.CreatePath();
     EXPECT_TRUE(std::filesystem::is_directory(dir / Nested({"a", "b"})));
     EXPECT_TRUE(file.IsOk());
     file.CreatePath();
     EXPECT_TRUE(file.IsOk()) << "existing levels are no error";
-    EXPECT_TRUE(file.Open(3));
+    EXPECT_TRUE(file.Open(OpenOrCreate));
     EXPECT_TRUE(file.messages.empty());
 }
 
@@ -426,7 +433,7 @@ bool OpenMapped(TQorFile& file, std::uint8_t disposition) {
 }
 
 TEST(QorFileMapped, PositionDependentOperationsAreRefused) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "m.dat", "0123456789ABCDEF");
     RecordingFile file(dir / "m.dat", 4);
     ASSERT_TRUE(OpenMapped(file, 0));
@@ -446,7 +453,7 @@ TEST(QorFileMapped, PositionDependentOperationsAreRefused) {
         SCOPED_TRACE(label);
         file.messages.clear();
         operation();
-        EXPECT_EQ(file.LastError, 252);
+        EXPECT_EQ(file.LastError, FileErrorMemoryFile);
         ASSERT_EQ(file.messages.size(), 1u);
         EXPECT_NE(
             file.messages[0].find("\r\nError: Cannot perform action on memory file\r\nError code: 252\r\nAction: " +
@@ -462,7 +469,7 @@ TEST(QorFileMapped, PositionDependentOperationsAreRefused) {
 }
 
 TEST(QorFileMapped, CopiesReachTheFile) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "m.dat", "0123456789ABCDEF");
     TQorFile file(dir / "m.dat", 4);
     ASSERT_TRUE(OpenMapped(file, 0));
@@ -485,37 +492,37 @@ TEST(QorFileMapped, CopiesReachTheFile) {
 }
 
 TEST(QorFileMapped, AnEmptyFileCannotBeMapped) {
-    const TempDir dir;
+    const ScratchDir dir;
     RecordingFile file(dir / "empty.dat", 4);
     EXPECT_TRUE(OpenMapped(file, 3)) << "the file is open even though its view is not";
     ASSERT_EQ(file.messages.size(), 1u);
     EXPECT_NE(file.messages[0].find("\r\nAction: Open\r\nCreateFileMapping"), std::string::npos);
     EXPECT_EQ(file.MappedView, nullptr);
     file.Write("abcd", 0);
-    EXPECT_EQ(file.LastError, 252) << "no view, no copy";
+    EXPECT_EQ(file.LastError, FileErrorMemoryFile) << "no view, no copy";
     file.Close();
     EXPECT_EQ(GetFile(dir / "empty.dat"), "");
 }
 
 TEST(QorFileMapped, CopiesOutsideTheViewAreRefused) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "m.dat", "0123456789ABCDEF");
     RecordingFile file(dir / "m.dat", 4);
     ASSERT_TRUE(OpenMapped(file, 0));
     file.Write("wxyz", 4);
-    EXPECT_EQ(file.LastError, 252);
+    EXPECT_EQ(file.LastError, FileErrorMemoryFile);
     char block[12] = {};
     file.ReadBlock(block, 2, 3);
-    EXPECT_EQ(file.LastError, 252);
+    EXPECT_EQ(file.LastError, FileErrorMemoryFile);
     file.Read(block, -1);
-    EXPECT_EQ(file.LastError, 252);
+    EXPECT_EQ(file.LastError, FileErrorMemoryFile);
     EXPECT_EQ(file.messages.size(), 3u);
     file.Close();
     EXPECT_EQ(GetFile(dir / "m.dat"), "0123456789ABCDEF");
 }
 
 TEST(QorFileMapped, DifferentFilesNeverShareAView) {
-    const TempDir dir;
+    const ScratchDir dir;
     // Both names reduce to the same letters and digits.
     PutFile(dir / "a-1.dat", "first...");
     PutFile(dir / "a_1.dat", "second..");
@@ -534,7 +541,7 @@ TEST(QorFileMapped, DifferentFilesNeverShareAView) {
 }
 
 TEST(QorFileMapped, TwoViewsOfOneFileShareItsPages) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "one.dat", "abcdefgh");
     TQorFile first(dir / "one.dat", 4), second(dir / "one.dat", 4);
     for (TQorFile* file : {&first, &second}) {
@@ -549,15 +556,15 @@ TEST(QorFileMapped, TwoViewsOfOneFileShareItsPages) {
 // ---- Rename and erase ----
 
 TEST(QorFileWholeFile, EraseAndRenameRefuseAnOpenFile) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "open.dat", "x");
     RecordingFile file(dir / "open.dat", 1);
-    ASSERT_TRUE(file.Open(0));
+    ASSERT_TRUE(file.Open(OpenExistingOnly));
     file.Erase();
-    EXPECT_EQ(file.LastError, 253);
+    EXPECT_EQ(file.LastError, FileErrorOpenFile);
     file.ClearError();
     file.Rename("other.dat", true);
-    EXPECT_EQ(file.LastError, 253);
+    EXPECT_EQ(file.LastError, FileErrorOpenFile);
     ASSERT_EQ(file.messages.size(), 2u);
     for (const auto& message : file.messages) {
         EXPECT_NE(message.find("\r\nError: Cannot perform action on open file\r\n"), std::string::npos);
@@ -568,12 +575,12 @@ TEST(QorFileWholeFile, EraseAndRenameRefuseAnOpenFile) {
 }
 
 TEST(QorFileWholeFile, RenameOntoAnExistingTarget) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "src.dat", "new");
     PutFile(dir / "dst.dat", "old");
     RecordingFile file(dir / "src.dat", 1);
     file.Rename("dst.dat", false);
-    EXPECT_EQ(file.LastError, static_cast<std::int32_t>(os::Files::ErrorAlreadyExists));
+    EXPECT_EQ(file.LastError, std::int32_t{os::ErrorAlreadyExists});
     ASSERT_EQ(file.messages.size(), 1u);
     EXPECT_NE(file.messages[0].find("\r\nAction: Rename\r\nNew name: " + (dir / "dst.dat")), std::string::npos);
     EXPECT_EQ(GetFile(dir / "dst.dat"), "old");
@@ -587,7 +594,7 @@ TEST(QorFileWholeFile, RenameOntoAnExistingTarget) {
 }
 
 TEST(QorFileWholeFile, RenameFillsInTheMissingParts) {
-    const TempDir dir;
+    const ScratchDir dir;
     std::filesystem::create_directory(dir / "sub");
     PutFile(dir / "data.2024.log", "x");
     TQorFile file(dir / "data.2024.log", 1);
@@ -602,30 +609,30 @@ TEST(QorFileWholeFile, RenameFillsInTheMissingParts) {
 }
 
 TEST(QorFileWholeFile, Erase) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "gone.dat", "x");
     TQorFile file(dir / "gone.dat", 1);
     file.Erase();
     EXPECT_TRUE(file.IsOk());
     EXPECT_FALSE(std::filesystem::exists(dir / "gone.dat"));
     file.Erase();
-    EXPECT_EQ(file.LastError, 2);
+    EXPECT_EQ(file.LastError, std::int32_t{os::ErrorFileNotFound});
 }
 
 // ---- Messages, error texts and overrides ----
 
 TEST(QorFileMessages, Layout) {
-    const TempDir dir;
+    const ScratchDir dir;
     RecordingFile file(dir / "missing.dat", 1);
-    file.Open(0);
+    file.Open(OpenExistingOnly);
     ASSERT_EQ(file.messages.size(), 1u);
     EXPECT_EQ(file.messages[0], "\r\nDisk error\r\nFile: " + (dir / "missing.dat") +
                                     "\r\nError: File not found\r\nError code: 2\r\nAction: Open\r\n");
 }
 
 TEST(QorFileMessages, CutAt255Characters) {
-    const TempDir dir;
-    const std::string longLeaf = std::string(100, 'n') + ".dat";
+    const ScratchDir dir;
+    const std::string longLeaf = std::string(150, 'n') + ".dat";
     PutFile(dir / longLeaf, "a");
     PutFile(dir / "target.dat", "b");
     RecordingFile file(dir / longLeaf, 1);
@@ -685,7 +692,7 @@ public:
 };
 
 TEST(QorFileMessages, OverridesAreCalledFromWithin) {
-    const TempDir dir;
+    const ScratchDir dir;
     PutFile(dir / "o.dat", "ab");
     CountingDescendant file(dir / "o.dat", 1);
     char byte = 0;
@@ -702,7 +709,7 @@ TEST(QorFileMessages, OverridesAreCalledFromWithin) {
 // ---- Share modes between two handles of one process ----
 
 TEST(QorFileShare, TwoObjectsInOneProcess) {
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string name = dir / "shared.dat";
     filetest::CheckShareTable(name, [&] { return filetest::SecondOpenRow(name); });
 }

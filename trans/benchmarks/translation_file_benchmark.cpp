@@ -5,15 +5,14 @@
 
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "os/fakes/fake_system.h"
+#include "os/testing/scratch_dir.h"
 #include "trans/trans.h"
 
 namespace {
@@ -39,12 +38,10 @@ const std::string& Content() {
 }
 
 void ReadFullFile(benchmark::State& state) {
-    std::random_device random;
-    const auto dir = std::filesystem::temp_directory_path() / ("trans_benchmark_" + std::to_string(random()));
-    std::filesystem::create_directories(dir);
+    const os::testing::ScratchDir dir;
     std::ofstream(dir / std::string(qor::TranslationFileName), std::ios::binary) << Content();
     os::fakes::FakeSystem system;
-    system.modulePath = (dir / "corvix-tcpip").string();
+    system.modulePath = dir / "corvix-tcpip";
 
     qor::ReadTranslationFile(os::RealFiles(), system);
     if (!qor::TranslationFileRead) {
@@ -60,8 +57,6 @@ void ReadFullFile(benchmark::State& state) {
         state.counters["file_bytes"] = static_cast<double>(Content().size());
     }
     qor::ReleaseTranslationTable();
-
-    std::filesystem::remove_all(dir);
 }
 BENCHMARK(ReadFullFile)->Unit(benchmark::kMillisecond);
 

@@ -68,9 +68,11 @@ using BuiltInTexts = transtest::TableTest;
 
 TEST_F(BuiltInTexts, FillOnlyTheDutchSlot) {
     // Every third id carries a text in the other slots beforehand; the list must leave all of them alone.
-    for (std::int32_t id = 0; id <= MaxTextId; id += 3)
-        for (std::uint8_t language = 1; language < LanguageCount; ++language)
+    for (std::int32_t id = 0; id <= MaxTextId; id += 3) {
+        for (std::uint8_t language = 1; language < LanguageCount; ++language) {
             StoreTranslation("file " + std::to_string(id), id, language);
+        }
+    }
 
     RegisterBuiltInTexts();
 

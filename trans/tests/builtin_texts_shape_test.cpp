@@ -22,16 +22,18 @@ using Row = qor::BuiltInText;
 std::span<const Row> Rows() { return qor::BuiltInTexts; }
 
 const std::string_view* TextOf(std::int32_t id) {
-    for (const Row& row : Rows())
+    for (const Row& row : Rows()) {
         if (row.id == id) return &row.text;
+    }
     return nullptr;
 }
 
 template <typename Pred>
 std::vector<std::int32_t> IdsWhere(Pred pred) {
     std::vector<std::int32_t> ids;
-    for (const Row& row : Rows())
+    for (const Row& row : Rows()) {
         if (pred(row.text)) ids.push_back(row.id);
+    }
     return ids;
 }
 
@@ -45,7 +47,7 @@ struct Block {
     std::vector<std::pair<std::int32_t, std::int32_t>> gaps;  // inclusive id ranges without a text
 };
 
-const std::vector<Block> kBlocks = {
+const std::vector<Block> Blocks = {
     {"block 1", 1, 999, 984, {{49, 59}, {62, 64}, {696, 696}}},
     {"block 2", 1000, 1999, 1000, {}},
     {"block 3", 2000, 2233, 234, {}},
@@ -58,7 +60,7 @@ const std::vector<Block> kBlocks = {
 
 TEST(BuiltInTextsShape, RegistersEachBlockInOrderWithItsGaps) {
     std::vector<std::int32_t> expected;
-    for (const Block& block : kBlocks) {
+    for (const Block& block : Blocks) {
         std::size_t inBlock = 0;
         for (std::int32_t id = block.first; id <= block.last; ++id) {
             const bool gap = std::any_of(block.gaps.begin(), block.gaps.end(),
@@ -162,11 +164,12 @@ TEST(BuiltInTextsShape, OnlyIdFortyOneFortyFourIsEmpty) {
 TEST(BuiltInTextsShape, LineBreaksAreCrLfPairsInThirteenTexts) {
     const auto withCrLf = IdsWhere([](std::string_view t) { return Contains(t, "\r\n"); });
     EXPECT_EQ(withCrLf.size(), 13u);
-    for (std::int32_t id : {404, 415, 2219, 4049, 4185, 4186, 4187, 4188, 4189, 4191})
+    for (std::int32_t id : {404, 415, 2219, 4049, 4185, 4186, 4187, 4188, 4189, 4191}) {
         EXPECT_NE(std::find(withCrLf.begin(), withCrLf.end(), id), withCrLf.end()) << "id " << id;
+    }
 
     // A lone CR or LF would be a mistyped break.
-    for (const Row& row : Rows())
+    for (const Row& row : Rows()) {
         for (std::size_t i = 0; i < row.text.size(); ++i) {
             if (row.text[i] == '\r') {
                 EXPECT_TRUE(i + 1 < row.text.size() && row.text[i + 1] == '\n') << "id " << row.id;
@@ -175,6 +178,7 @@ TEST(BuiltInTextsShape, LineBreaksAreCrLfPairsInThirteenTexts) {
                 EXPECT_TRUE(i > 0 && row.text[i - 1] == '\r') << "id " << row.id;
             }
         }
+    }
 }
 
 TEST(BuiltInTextsShape, LongestTextIsIdFortyOneEightySeven) {

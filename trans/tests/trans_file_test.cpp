@@ -21,9 +21,8 @@ using namespace std::string_literals;
 
 // Record file open modes: write access sharing both reading and writing, as the error log and other
 // writers hold a file; read access sharing reading. Both open an existing file.
-constexpr std::int32_t WriterOpenMode = 65;
-constexpr std::int32_t SharedReaderOpenMode = 32;
-constexpr std::uint8_t OpenExisting = 0;
+constexpr std::int32_t WriterOpenMode = ModeWrite | ModeShareAny;
+constexpr std::int32_t SharedReaderOpenMode = ModeRead | ModeShareRead;
 
 const std::string OneText = "2|3|100|Hello|\r\n";
 const std::string LocationLine = "Unit:    \"Trans\"  Procedure: \"ReadTranslationFile\"\r\n";
@@ -44,7 +43,7 @@ protected:
         PutTranslationFile(OneText);
         holder_ = std::make_unique<TQorFile>(FilePath(), 1);
         holder_->OpenMode = openMode;
-        EXPECT_TRUE(holder_->Open(OpenExisting));
+        EXPECT_TRUE(holder_->Open(OpenExistingOnly));
         return *holder_;
     }
 

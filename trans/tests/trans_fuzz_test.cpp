@@ -61,12 +61,14 @@ TEST_F(Fuzz, RandomFilesStoreTheFirstTextOfEachSlot) {
             const std::string text = Pick(5) == 0 ? std::string() : Bytes(30);
             content += "2|" + std::to_string(language) + "|" + std::to_string(id) + "|" + Escaped(text) + "|" +
                        LineEnds[Pick(4)];
-            if (id >= 1 && id <= MaxTextId && language < LanguageCount && !text.empty())
+            if (id >= 1 && id <= MaxTextId && language < LanguageCount && !text.empty()) {
                 expected.emplace(std::make_pair(id, language), text);
+            }
         }
         ReadTranslationText(content);
-        for (const auto& [slot, text] : expected)
+        for (const auto& [slot, text] : expected) {
             ASSERT_EQ(Slot(slot.first, slot.second), text) << "round " << round << ", id " << slot.first;
+        }
         ASSERT_EQ(FilledSlots(), static_cast<int>(expected.size())) << "round " << round;
     }
 }
@@ -83,9 +85,10 @@ TEST_F(Fuzz, RandomBytesAreReadWithoutAFault) {
 
 TEST_F(Fuzz, MutatedFilesAreReadWithoutAFault) {
     std::string valid;
-    for (std::int32_t id = 1; id <= 60; ++id)
+    for (std::int32_t id = 1; id <= 60; ++id) {
         valid += "2|" + std::to_string(id % 5) + "|" + std::to_string(id * 113) + "|Text\\n\\r" + std::to_string(id) +
                  "\\p\\s|\r\n";
+    }
     for (int round = 0; round < 3000; ++round) {
         std::string mutated = valid;
         for (std::size_t edits = 1 + Pick(8); edits > 0; --edits) {

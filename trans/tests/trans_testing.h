@@ -8,7 +8,8 @@
 #include <string>
 
 #include "os/fakes/fake_system.h"
-#include "support/tests/qor_file_testing.h"
+#include "os/testing/scratch_dir.h"
+#include "support/testing/qor_file_testing.h"
 #include "trans/trans.h"
 
 namespace qor::transtest {
@@ -24,8 +25,9 @@ protected:
 
     static int FilledSlots() {
         int filled = 0;
-        for (const TTransRecord& record : TranslationTable)
+        for (const TTransRecord& record : TranslationTable) {
             for (const std::string& text : record.Texts) filled += text.empty() ? 0 : 1;
+        }
         return filled;
     }
 };
@@ -38,7 +40,7 @@ protected:
     std::string FilePath() const { return dir / std::string(TranslationFileName); }
     void PutTranslationFile(const std::string& bytes) const { filetest::PutFile(FilePath(), bytes); }
 
-    filetest::TempDir dir;
+    os::testing::ScratchDir dir;
     os::fakes::FakeSystem system;
 };
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/report.h"
+#include "os/errors.h"
 #include "os/fakes/fake_console.h"
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
@@ -119,7 +120,7 @@ TEST_F(CommandLine, TestOfANameThatCannotExistFailsTheLookUp) {
     ASSERT_EQ(Run({"test", "--json", "no-such-host.invalid"}), corvix::cli::ExitLookupFailed);
     const json j = Json();
     const json& lookup = j["test"]["steps"][0];
-    EXPECT_GT(lookup["code"].get<int>(), 11000);
+    EXPECT_GE(lookup["code"].get<int>(), os::WsaHostNotFound);
     EXPECT_EQ(lookup["result"],
               std::to_string(lookup["code"].get<int>()) + ":" + lookup["result"].get<std::string>().substr(6));
     EXPECT_GE(lookup["elapsedMs"].get<int>(), 0);
@@ -239,7 +240,7 @@ TEST(CommandLineFake, StartupFailureAndASlowConnect) {
     ASSERT_EQ(sockets.connects.size(), 1u);
     EXPECT_EQ(sockets.htonsCalls.back(), 234);
 
-    sockets.startupResult = 10091;
+    sockets.startupResult = os::WsaSysNotReady;
     console = {};
     EXPECT_EQ(RunCommandLine(Program, {"check"}, services), corvix::cli::CheckUnknown);
     EXPECT_EQ(console.out, "CORVIX TCPIP UNKNOWN - socket start-up failed: 10091:SYSNOTREADY\n");
@@ -247,7 +248,7 @@ TEST(CommandLineFake, StartupFailureAndASlowConnect) {
     EXPECT_EQ(RunCommandLine(Program, {"show", "--json"}, services), corvix::cli::ExitStartupFailed);
     const json j = json::parse(console.out);
     EXPECT_EQ(j["winsock"]["startup"]["result"], "10091:SYSNOTREADY");
-    EXPECT_EQ(j["winsock"]["startup"]["code"], 10091);
+    EXPECT_EQ(j["winsock"]["startup"]["code"], os::WsaSysNotReady);
     EXPECT_TRUE(j["winsock"]["version"].is_null());
     console = {};
     EXPECT_EQ(RunCommandLine(Program, {"test"}, services), corvix::cli::ExitStartupFailed);
@@ -266,7 +267,7 @@ TEST(CommandLineEndings, CtrlCAndTheTimeLimitAreArmedForEveryRun) {
     EXPECT_EQ(console.interrupt->exitCode->load(), corvix::cli::ExitInterrupted);
     EXPECT_EQ(console.limit, std::chrono::milliseconds(21000));
 
-    sockets.connectError = 10060;
+    sockets.connectError = os::WsaETimedOut;
     const unsigned char loopback[4] = {127, 0, 0, 1};
     std::memcpy(&sockets.dotted["127.0.0.1"], loopback, 4);
     RunCommandLine(Program, {"test", "127.0.0.1"}, services);

@@ -62,7 +62,7 @@ TEST_F(QtWindow, BuiltFromTheLayoutAtItsPixelGeometry) {
 }
 
 TEST_F(QtWindow, ValueLabelsGrowWithTheirTextAndShowRed) {
-    sockets_.startupResult = 10091;
+    sockets_.startupResult = os::WsaSysNotReady;
     auto w = Open();
     auto* result = As<QLabel>(*w, ControlId::LabelResultInit);
     EXPECT_EQ(result->text(), "10091:SYSNOTREADY");

@@ -1,4 +1,4 @@
-// Helpers for the record file tests: a scratch directory per test, whole-file reads and writes,
+// Helpers for the record file tests and the tests of what is written through it: whole-file reads and writes,
 // and the share-mode table that both the in-process and the cross-process tests check.
 #pragma once
 
@@ -7,12 +7,10 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <map>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,30 +20,6 @@
 #include "support/qor_file.h"
 
 namespace qor::filetest {
-
-class TempDir {
-public:
-    TempDir() {
-        std::random_device random;
-        const std::string leaf = "qor_file_" + std::to_string(random()) + "_" + std::to_string(random());
-        path_ = std::filesystem::temp_directory_path() / leaf;
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    // The full name of `leaf` inside the directory, in the platform's own spelling.
-    std::string operator/(const std::string& leaf) const {
-        return os::RealFiles().FullPath(path_.string() + os::PathSeparator() + leaf);
-    }
-
-private:
-    std::filesystem::path path_;
-};
 
 inline void PutFile(const std::string& name, const std::string& bytes) {
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
@@ -72,15 +46,15 @@ struct ShareCase {
     std::int32_t openMode;
 };
 inline constexpr std::array<ShareCase, 9> ShareCases = {{
-    {"Read/none", 0 | 16},
-    {"Read/read", 0 | 32},
-    {"Read/both", 0 | 48},
-    {"Write/none", 1 | 16},
-    {"Write/read", 1 | 32},
-    {"Write/both", 1 | 48},
-    {"ReadWrite/none", 2 | 16},
-    {"ReadWrite/read", 2 | 32},
-    {"ReadWrite/both", 2 | 48},
+    {"Read/none", ModeRead | ModeShareNone},
+    {"Read/read", ModeRead | ModeShareRead},
+    {"Read/both", ModeRead | ModeShareBoth},
+    {"Write/none", ModeWrite | ModeShareNone},
+    {"Write/read", ModeWrite | ModeShareRead},
+    {"Write/both", ModeWrite | ModeShareBoth},
+    {"ReadWrite/none", ModeReadWrite | ModeShareNone},
+    {"ReadWrite/read", ModeReadWrite | ModeShareRead},
+    {"ReadWrite/both", ModeReadWrite | ModeShareBoth},
 }};
 
 // Row: the first opener, holding the file. Column (in ShareCases order): the second opener.
@@ -104,9 +78,9 @@ inline std::string SecondOpenRow(const std::string& name) {
     for (const auto& second : ShareCases) {
         TQorFile file(name, 1);
         file.OpenMode = second.openMode;
-        if (file.Open(0)) {
+        if (file.Open(OpenExistingOnly)) {
             row += 'Y';
-        } else if (file.LastError == static_cast<std::int32_t>(os::Files::ErrorSharingViolation)) {
+        } else if (file.LastError == static_cast<std::int32_t>(os::ErrorSharingViolation)) {
             row += '-';
         } else {
             row += '[';
@@ -125,7 +99,7 @@ void CheckShareTable(const std::string& name, SecondRow secondRow) {
         SCOPED_TRACE(ShareCases[row].name);
         TQorFile holder(name, 1);
         holder.OpenMode = ShareCases[row].openMode;
-        ASSERT_TRUE(holder.Open(0));
+        ASSERT_TRUE(holder.Open(OpenExistingOnly));
         EXPECT_EQ(secondRow(), ShareTable[row]);
     }
 }

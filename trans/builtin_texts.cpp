@@ -3487,7 +3487,7 @@ constexpr BuiltInText Rows[] = {
 constinit const std::span<const BuiltInText> BuiltInTexts{Rows};
 
 void RegisterBuiltInTexts() {
-    for (const BuiltInText& row : BuiltInTexts) RegisterText(row.id, row.text);
+    for (const BuiltInText& row : BuiltInTexts) RegisterConstantText(row.id, row.text);
 }
 
 }  // namespace qor

@@ -1,9 +1,11 @@
 // The translation table, its override file reader and its store rules.
 #include "trans/trans.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "support/error.h"
 #include "support/log_except.h"
@@ -44,9 +46,56 @@ private:
 struct FileBytes {
     std::unique_ptr<char[]> data;
     std::size_t size = 0;
-
-    std::string_view View() const { return {data.get(), size}; }
 };
+
+// The bytes the table's texts live in: whole file contents, kept as they were read (their texts
+// unescaped in place, which only ever shortens a text), and blocks that copies of other texts are
+// packed into. Everything goes at once, when the table is released.
+class TextStore {
+public:
+    // Keeps a block until the release and gives its bytes.
+    char* Keep(std::unique_ptr<char[]> block, std::size_t size) {
+        char* const bytes = block.get();
+        blocks_.push_back(std::move(block));
+        held_ += size;
+        return bytes;
+    }
+
+    std::string_view Copy(std::string_view text) {
+        if (text.empty()) return {};
+        if (text.size() > room_) {
+            // A text longer than a block gets one of its own; what the old block has left is not used.
+            room_ = std::max(text.size(), BlockSize);
+            free_ = Keep(std::make_unique_for_overwrite<char[]>(room_), room_);
+        }
+        char* const copy = free_;
+        std::memcpy(copy, text.data(), text.size());
+        free_ += text.size();
+        room_ -= text.size();
+        return {copy, text.size()};
+    }
+
+    void Release() {
+        std::vector<std::unique_ptr<char[]>>().swap(blocks_);
+        held_ = 0;
+        free_ = nullptr;
+        room_ = 0;
+    }
+
+    std::size_t Held() const { return held_; }
+
+private:
+    // Copies are few and short (the file's texts and the built-in ones are not copied): one block holds
+    // hundreds of them.
+    static constexpr std::size_t BlockSize = 16 * 1024;
+
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t held_ = 0;
+    char* free_ = nullptr;
+    std::size_t room_ = 0;
+};
+
+TextStore Store;
 
 // One attempt: the whole file, opened so that nobody may be writing it while it is read.
 FileBytes LoadOnce(const std::string& path, os::Files& files) {
@@ -119,10 +168,30 @@ bool ValidId(std::int32_t id) { return id >= 1 && id <= MaxTextId; }
 
 // The slot a file text may go to: none for a language above 4 or an id outside the table, and none
 // once the slot holds a text.
-std::string* EmptySlot(std::int32_t id, std::uint8_t language) {
+std::string_view* EmptySlot(std::int32_t id, std::uint8_t language) {
     if (language >= LanguageCount || !ValidId(id)) return nullptr;
-    std::string& slot = TranslationTable[static_cast<std::size_t>(id)].Texts[language];
+    std::string_view& slot = TranslationTable[static_cast<std::size_t>(id)].Texts[language];
     return slot.empty() ? &slot : nullptr;
+}
+
+// The Dutch slot a registered text goes to, if it may.
+std::string_view* RegisterSlot(std::int32_t id) {
+    if (!ValidId(id)) return nullptr;
+    std::string_view& slot = TranslationTable[static_cast<std::size_t>(id)].Texts[0];
+    return AlwaysReplaced(id) || slot.empty() ? &slot : nullptr;
+}
+
+// Resolves the escapes of a text in place, from its first backslash on, and gives the new length.
+// One pass with a read and a write position: a produced byte is never read again, and the last byte
+// never starts an escape.
+std::size_t Unescape(char* text, std::size_t size, std::size_t firstBackslash) {
+    std::size_t out = firstBackslash;
+    for (std::size_t in = firstBackslash; in < size; ++in, ++out) {
+        char produced = text[in];
+        if (produced == '\\' && in + 1 < size && Unescaped(text[in + 1], produced)) ++in;
+        text[out] = produced;
+    }
+    return out;
 }
 
 // True when any of the word's eight bytes is below 14, the range that holds CR, LF and 0. Exact: a
@@ -135,6 +204,32 @@ bool AnyByteBelowFourteen(std::uint64_t word) {
 
 bool EndsLine(char c) { return c == '\r' || c == '\n' || c == '\0'; }
 
+// Stores the text records of content the store keeps: each stored text refers to its bytes in the
+// content, unescaped where they stand. Lines that cannot store are not looked at past their numbers.
+void ReadTexts(char* content, std::size_t size) {
+    const std::string_view bytes(content, size);
+    std::size_t start = 0;
+    while (start < size) {
+        const std::size_t lineEnd = FindLineEnd(bytes, start);
+        const std::string_view line = bytes.substr(start, lineEnd - start);
+        std::size_t at = 0;
+        if (NumberField(line, at) == RecordTypeText) {
+            const auto language = static_cast<std::uint8_t>(NumberField(line, at));
+            const auto id = static_cast<std::int32_t>(NumberField(line, at));
+            std::string_view* const slot = EmptySlot(id, language);
+            const std::size_t bar = slot == nullptr ? std::string_view::npos : line.find('|', at);
+            if (bar != std::string_view::npos) {
+                char* const text = content + start + at;
+                const std::size_t length = bar - at;
+                const std::size_t backslash = line.substr(at, length).find('\\');
+                *slot = {text, backslash == std::string_view::npos ? length : Unescape(text, length, backslash)};
+            }
+        }
+        if (lineEnd == size || bytes[lineEnd] == '\0') return;
+        start = LineAfter(bytes, lineEnd);
+    }
+}
+
 }  // namespace
 
 void ReadTranslationFile(os::Files& files, os::System& system) {
@@ -144,7 +239,9 @@ void ReadTranslationFile(os::Files& files, os::System& system) {
         besideProgram += TranslationFileName;
         const std::string path = ExpandExeRelative(besideProgram, system);
         if (!files.FindFirst(path, os::Files::AttributeDirectory)) return;
-        ReadTranslationText(Load(path, files, system).View());
+        FileBytes bytes = Load(path, files, system);
+        // The texts stay where they were read: the table keeps the content.
+        ReadTexts(Store.Keep(std::move(bytes.data), bytes.size), bytes.size);
         TranslationFileRead = true;
     } catch (...) {
         // Start-up goes on without the file's texts; the entry describes the error being handled.
@@ -152,28 +249,22 @@ void ReadTranslationFile(os::Files& files, os::System& system) {
     }
 }
 
-void StoreTranslation(std::string text, std::int32_t id, std::uint8_t language) {
-    if (std::string* slot = EmptySlot(id, language)) *slot = std::move(text);
+void StoreTranslation(std::string_view text, std::int32_t id, std::uint8_t language) {
+    if (std::string_view* slot = EmptySlot(id, language)) *slot = Store.Copy(text);
 }
 
 void UnescapeText(std::string& text) {
-    // Most texts hold no backslash; the scan starts at the first one. One pass with a read and a
-    // write position: a produced byte is never read again, and the last byte never starts an escape.
+    // Most texts hold no backslash; the scan starts at the first one.
     const std::size_t first = text.find('\\');
-    if (first == std::string::npos) return;
-    std::size_t out = first;
-    for (std::size_t in = first; in < text.size(); ++in, ++out) {
-        char produced = text[in];
-        if (produced == '\\' && in + 1 < text.size() && Unescaped(text[in + 1], produced)) ++in;
-        text[out] = produced;
-    }
-    text.resize(out);
+    if (first != std::string::npos) text.resize(Unescape(text.data(), text.size(), first));
 }
 
 void RegisterText(std::int32_t id, std::string_view text) {
-    if (!ValidId(id)) return;
-    std::string& slot = TranslationTable[static_cast<std::size_t>(id)].Texts[0];
-    if (AlwaysReplaced(id) || slot.empty()) slot = text;
+    if (std::string_view* slot = RegisterSlot(id)) *slot = Store.Copy(text);
+}
+
+void RegisterConstantText(std::int32_t id, std::string_view text) {
+    if (std::string_view* slot = RegisterSlot(id)) *slot = text;
 }
 
 std::size_t FindLineEnd(std::string_view bytes, std::size_t start) {
@@ -194,31 +285,20 @@ std::size_t FindLineEnd(std::string_view bytes, std::size_t start) {
     return bytes.size();
 }
 
-void ReadTranslationLine(std::string_view line) {
-    std::size_t at = 0;
-    if (NumberField(line, at) != RecordTypeText) return;
-    const auto language = static_cast<std::uint8_t>(NumberField(line, at));
-    const auto id = static_cast<std::int32_t>(NumberField(line, at));
-    // A line that could store nothing is not looked at further; the text goes straight into its slot.
-    std::string* slot = EmptySlot(id, language);
-    if (slot == nullptr) return;
-    const std::size_t bar = line.find('|', at);
-    if (bar == std::string_view::npos) return;
-    *slot = std::string(line.substr(at, bar - at));
-    UnescapeText(*slot);
+void ReadTranslationText(std::string_view bytes) {
+    if (bytes.empty()) return;
+    auto copy = std::make_unique_for_overwrite<char[]>(bytes.size());
+    std::memcpy(copy.get(), bytes.data(), bytes.size());
+    ReadTexts(Store.Keep(std::move(copy), bytes.size()), bytes.size());
 }
 
-void ReadTranslationText(std::string_view bytes) {
-    SplitLines(bytes, [](std::string_view line) { ReadTranslationLine(line); });
-}
+std::size_t TranslationTextBytes() { return Store.Held(); }
 
 void StartTranslationTable() { ReadTranslationFile(); }
 
 void ReleaseTranslationTable() {
-    // Swapping with a new string gives the memory back; clearing would keep it.
-    for (TTransRecord& record : TranslationTable) {
-        for (std::string& text : record.Texts) std::string().swap(text);
-    }
+    TranslationTable.fill({});
+    Store.Release();
     TranslationFileRead = false;
 }
 

@@ -157,5 +157,23 @@ TEST_F(TranslationFile, WriterThatLetsGoAfterAFewAttempts) {
     EXPECT_EQ(Log(), "");
 }
 
+// The texts refer to the content the table keeps: a release lets it go, and the next read keeps the
+// new content, unescaped where it stands.
+TEST_F(TranslationFile, ReadAgainAfterARelease) {
+    PutTranslationFile("2|3|100|Hello|\r\n2|0|1500|a\\n\\rb|\r\n");
+    ReadTranslationFile(os::RealFiles(), system);
+    ASSERT_EQ(Slot(1500, 0), "a\r\nb");
+
+    ReleaseTranslationTable();
+    EXPECT_EQ(TranslationTextBytes(), 0u);
+    PutTranslationFile("2|3|100|Bonjour|\r\n2|4|7000|x\\py|");
+    ReadTranslationFile(os::RealFiles(), system);
+
+    EXPECT_TRUE(TranslationFileRead);
+    EXPECT_EQ(Slot(100, 3), "Bonjour");
+    EXPECT_EQ(Slot(7000, 4), "x|y");
+    EXPECT_EQ(FilledSlots(), 2);
+}
+
 }  // namespace
 }  // namespace qor

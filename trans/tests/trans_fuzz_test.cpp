@@ -34,7 +34,7 @@ protected:
     std::size_t Pick(std::size_t count) { return std::uniform_int_distribution<std::size_t>(0, count - 1)(random_); }
 
     static void ExpectEntryZeroEmpty() {
-        for (const std::string& text : TranslationTable[0].Texts) EXPECT_EQ(text, "");
+        for (const std::string_view text : TranslationTable[0].Texts) EXPECT_EQ(text, "");
     }
 
     std::mt19937 random_{20260611};

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "os/fakes/fake_system.h"
 #include "os/testing/scratch_dir.h"
@@ -19,14 +20,14 @@ protected:
     void SetUp() override { ReleaseTranslationTable(); }
     void TearDown() override { ReleaseTranslationTable(); }
 
-    static const std::string& Slot(std::int32_t id, std::uint8_t language) {
+    static std::string_view Slot(std::int32_t id, std::uint8_t language) {
         return TranslationTable[static_cast<std::size_t>(id)].Texts[language];
     }
 
     static int FilledSlots() {
         int filled = 0;
         for (const TTransRecord& record : TranslationTable) {
-            for (const std::string& text : record.Texts) filled += text.empty() ? 0 : 1;
+            for (const std::string_view text : record.Texts) filled += text.empty() ? 0 : 1;
         }
         return filled;
     }

@@ -2,6 +2,7 @@
 #include "trans/trans.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -124,18 +125,6 @@ FileBytes Load(const std::string& path, os::Files& files, os::System& system) {
     }
 }
 
-// Digits up to the first other character, which is consumed with the field; no digits give 0. Values
-// past 32 bits wrap: the range checks of the store apply to what comes out.
-std::uint32_t NumberField(std::string_view line, std::size_t& at) {
-    std::uint32_t value = 0;
-    while (at < line.size()) {
-        const char c = line[at++];
-        if (c < '0' || c > '9') break;
-        value = value * 10 + static_cast<std::uint32_t>(c - '0');
-    }
-    return value;
-}
-
 // The byte an escape letter stands for; nothing for any other letter.
 bool Unescaped(char letter, char& produced) {
     switch (letter) {
@@ -194,39 +183,114 @@ std::size_t Unescape(char* text, std::size_t size, std::size_t firstBackslash) {
     return out;
 }
 
-// True when any of the word's eight bytes is below 14, the range that holds CR, LF and 0. Exact: a
-// borrow only runs on from a byte that is itself below 14.
-bool AnyByteBelowFourteen(std::uint64_t word) {
-    constexpr std::uint64_t Ones = 0x0101010101010101u;
-    constexpr std::uint64_t Highs = 0x8080808080808080u;
-    return ((word - Ones * 14) & ~word & Highs) != 0;
-}
-
 bool EndsLine(char c) { return c == '\r' || c == '\n' || c == '\0'; }
 
-// Stores the text records of content the store keeps: each stored text refers to its bytes in the
-// content, unescaped where they stand. Lines that cannot store are not looked at past their numbers.
+// ---- Eight bytes at a time ----
+// A word holds eight bytes of the content, the first byte in its lowest bits; a mark is the high bit
+// of a byte's eight.
+static_assert(std::endian::native == std::endian::little, "the word scans take the first byte as the lowest");
+
+using Word = std::uint64_t;
+constexpr Word Ones = 0x0101010101010101u;
+constexpr Word Highs = 0x8080808080808080u;
+constexpr std::size_t WordSize = sizeof(Word);
+
+Word LoadWord(const char* at) {
+    Word word;
+    std::memcpy(&word, at, WordSize);
+    return word;
+}
+
+// Marks every byte below `limit` (at most 128), and perhaps a byte above a marked one (a borrow runs
+// on): the first mark is always exact.
+constexpr Word MarksBelow(Word word, unsigned limit) { return (word - Ones * limit) & ~word & Highs; }
+
+// Which byte of the word holds the first mark.
+constexpr std::size_t FirstMarked(Word marks) { return static_cast<std::size_t>(std::countr_zero(marks)) / 8; }
+
+// The first position at or after `at` that `IsStop` accepts, or the content's size. `Candidates`
+// marks at least every stop byte of a word, and its first mark is exact; the others are checked.
+template <typename Candidates, typename IsStop>
+std::size_t FindStop(std::string_view bytes, std::size_t at, Candidates candidates, IsStop isStop) {
+    for (; at + WordSize <= bytes.size(); at += WordSize) {
+        for (Word marks = candidates(LoadWord(bytes.data() + at)); marks != 0; marks &= marks - 1) {
+            const std::size_t stop = at + FirstMarked(marks);
+            if (isStop(bytes[stop])) return stop;
+        }
+    }
+    for (; at < bytes.size(); ++at) {
+        if (isStop(bytes[at])) return at;
+    }
+    return bytes.size();
+}
+
+// CR, LF and 0 are below 14; a tab or another control byte among the candidates is passed over.
+Word LineEndCandidates(Word word) { return MarksBelow(word, 14); }
+
+// Where a text may stop or need a look: a bar, a backslash or a line end. The bar (0x7c) and the
+// backslash (0x5c) differ in one bit only, so setting it in every byte finds both with one test.
+Word TextStopCandidates(Word word) { return MarksBelow(word, 14) | MarksBelow((word | Ones * 0x20) ^ Ones * 0x7c, 1); }
+
+bool StopsText(char c) { return c == '|' || c == '\\' || EndsLine(c); }
+
+// A number field at `at` of the content: digits up to the first other byte, which is consumed with
+// the field unless it ends the line; no digits give 0. Values past 32 bits wrap: the range checks of
+// the store apply to what comes out. Byte by byte: the fields are short, and their lengths, predicted,
+// keep the next field's position off the path that waits for the bytes. The result comes back in
+// registers rather than through a position in memory, which each field would have to wait for.
+struct NumberField {
+    std::uint32_t value;
+    std::size_t next;  // where the next field begins
+};
+
+NumberField ReadNumberField(std::string_view bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (; at < bytes.size(); ++at) {
+        const char c = bytes[at];
+        if (c < '0' || c > '9') return {value, EndsLine(c) ? at : at + 1};
+        value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    return {value, at};
+}
+
+// Stores the text records of content the store keeps, in one pass: each line's numbers, then its text
+// up to the closing bar, and on to the line's end. A stored text refers to its bytes in the content,
+// unescaped where they stand. Lines that cannot store are not looked at past their numbers.
 void ReadTexts(char* content, std::size_t size) {
     const std::string_view bytes(content, size);
-    std::size_t start = 0;
-    while (start < size) {
-        const std::size_t lineEnd = FindLineEnd(bytes, start);
-        const std::string_view line = bytes.substr(start, lineEnd - start);
-        std::size_t at = 0;
-        if (NumberField(line, at) == RecordTypeText) {
-            const auto language = static_cast<std::uint8_t>(NumberField(line, at));
-            const auto id = static_cast<std::int32_t>(NumberField(line, at));
-            std::string_view* const slot = EmptySlot(id, language);
-            const std::size_t bar = slot == nullptr ? std::string_view::npos : line.find('|', at);
-            if (bar != std::string_view::npos) {
-                char* const text = content + start + at;
-                const std::size_t length = bar - at;
-                const std::size_t backslash = line.substr(at, length).find('\\');
-                *slot = {text, backslash == std::string_view::npos ? length : Unescape(text, length, backslash)};
+    std::size_t at = 0;
+    while (at < size) {
+        std::size_t lineEnd = 0;
+        std::string_view* slot = nullptr;
+        const NumberField recordType = ReadNumberField(bytes, at);
+        at = recordType.next;
+        if (recordType.value == RecordTypeText) {
+            const NumberField language = ReadNumberField(bytes, at);
+            const NumberField id = ReadNumberField(bytes, language.next);
+            at = id.next;
+            slot = EmptySlot(static_cast<std::int32_t>(id.value), static_cast<std::uint8_t>(language.value));
+        }
+        if (slot == nullptr) {
+            lineEnd = FindLineEnd(bytes, at);
+        } else {
+            std::size_t stop = FindStop(bytes, at, TextStopCandidates, StopsText);
+            std::size_t backslash = std::string_view::npos;
+            while (stop < size && bytes[stop] == '\\') {
+                if (backslash == std::string_view::npos) backslash = stop;
+                stop = FindStop(bytes, stop + 1, TextStopCandidates, StopsText);
+            }
+            if (stop < size && bytes[stop] == '|') {
+                const std::size_t length = stop - at;
+                *slot = {content + at,
+                         backslash == std::string_view::npos ? length : Unescape(content + at, length, backslash - at)};
+                // Mostly the line ends right after the bar.
+                lineEnd = stop + 1 < size && EndsLine(bytes[stop + 1]) ? stop + 1 : FindLineEnd(bytes, stop + 1);
+            } else {
+                lineEnd = stop;
             }
         }
         if (lineEnd == size || bytes[lineEnd] == '\0') return;
-        start = LineAfter(bytes, lineEnd);
+        at = LineAfter(bytes, lineEnd);
     }
 }
 
@@ -268,21 +332,7 @@ void RegisterConstantText(std::int32_t id, std::string_view text) {
 }
 
 std::size_t FindLineEnd(std::string_view bytes, std::size_t start) {
-    // Eight bytes at a time past the words that cannot hold a line end; a word that may is looked at
-    // byte by byte.
-    std::size_t at = start;
-    while (at + sizeof(std::uint64_t) <= bytes.size()) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, bytes.data() + at, sizeof word);
-        if (AnyByteBelowFourteen(word)) {
-            for (std::size_t i = at; i < at + sizeof word; ++i)
-                if (EndsLine(bytes[i])) return i;
-        }
-        at += sizeof word;
-    }
-    for (; at < bytes.size(); ++at)
-        if (EndsLine(bytes[at])) return at;
-    return bytes.size();
+    return FindStop(bytes, start, LineEndCandidates, EndsLine);
 }
 
 void ReadTranslationText(std::string_view bytes) {

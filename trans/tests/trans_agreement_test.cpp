@@ -187,5 +187,33 @@ TEST_F(Agreement, LineEndsAtEveryOffsetAreFound) {
     }
 }
 
+TEST_F(Agreement, TextsEndAtTheirBarAtEveryOffset) {
+    // Texts of every length up to five words, of bytes that neither end a line nor the text, some next
+    // to one that does (control bytes, and bytes one bit away from the bar and the backslash); each
+    // with and without an escape in it, and at every offset of the line's first word.
+    const auto plain = [this] {
+        static const std::string Neighbours = "\t\x0b\x0c\x0e\x1f\x3c\x5d\x7d\xfc\xdc";
+        char c = Pick(3) == 0 ? Neighbours[Pick(Neighbours.size())] : static_cast<char>(Pick(256));
+        while (c == '\r' || c == '\n' || c == '\0' || c == '|' || c == '\\') c = static_cast<char>(Pick(256));
+        return c;
+    };
+    for (std::size_t length = 1; length <= 40; ++length) {
+        for (const bool escaped : {false, true}) {
+            std::string text;
+            for (std::size_t i = 0; i < length; ++i) text += plain();
+            std::string written = text;
+            if (escaped) {
+                const std::size_t at = Pick(length + 1);
+                written.insert(at, "\\p");
+                text.insert(at, "|");
+            }
+            const std::string padding(Pick(8), '0');
+            ReleaseTranslationTable();
+            ReadTranslationText("2|1|" + padding + "77|" + written + "|" + written + "|\r\n");
+            ASSERT_EQ(Slot(77, 1), text) << "length " << length << (escaped ? ", escaped" : "");
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qor

@@ -10,6 +10,23 @@ namespace {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// A Windows-1252 letter in its lower-case form, as Windows compares registry names: ASCII, the
+// accented capitals 0xC0-0xDE (0xD7, the times sign, is none), and the four capitals of the 0x80 row.
+unsigned char FoldName(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 0xC0 && b <= 0xDE && b != 0xD7) return static_cast<unsigned char>(b + 0x20);
+    switch (b) {
+    case 0x8A:  // S caron
+    case 0x8C:  // OE
+    case 0x8E:  // Z caron
+        return static_cast<unsigned char>(b + 0x10);
+    case 0x9F:  // Y diaeresis
+        return 0xFF;
+    default:
+        return static_cast<unsigned char>(Lower(c));
+    }
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     const char l = Lower(c);
@@ -189,7 +206,7 @@ bool ValidValueName(std::string_view name) { return OnOneLine(name); }
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
+        if (FoldName(a[i]) != FoldName(b[i])) return false;
     }
     return true;
 }

@@ -40,7 +40,8 @@ std::string FormatHive(const Hive& hive);
 bool ValidKeyPath(std::string_view path);
 bool ValidValueName(std::string_view name);
 
-// Names compare without regard to ASCII case, as Windows compares key and value names.
+// Names compare without regard to the case of Windows-1252 letters, as Windows compares key and
+// value names; each keeps the spelling it was stored with.
 bool SameName(std::string_view a, std::string_view b);
 
 HiveKey* FindKey(Hive& hive, std::string_view path);

@@ -130,4 +130,31 @@ const DamagedRow DamagedRows[] = {
 INSTANTIATE_TEST_SUITE_P(Rows, DamagedHive, testing::ValuesIn(DamagedRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Windows-1252 letters pair as Windows pairs them: the accented capitals 0xC0-0xDE with 0xE0-0xFE (the
+// signs 0xD7 and 0xF7 aside), and the four pairs of the 0x80 row.
+struct NameRow {
+    const char* name;
+    const char* a;
+    const char* b;
+    bool same;
+};
+void PrintTo(const NameRow& row, std::ostream* out) { *out << row.name; }
+
+class NameCase : public testing::TestWithParam<NameRow> {};
+
+TEST_P(NameCase, FoldsAsWindowsDoes) { EXPECT_EQ(os::posix::SameName(GetParam().a, GetParam().b), GetParam().same); }
+
+const NameRow NameRows[] = {
+    {"Ascii", "HostName", "hOSTnAME", true},    {"AGrave", "\xC0", "\xE0", true},
+    {"EAcute", "CAF\xC9", "caf\xE9", true},     {"Thorn", "\xDE", "\xFE", true},
+    {"SCaron", "\x8A", "\x9A", true},           {"OELigature", "\x8C", "\x9C", true},
+    {"ZCaron", "\x8E", "\x9E", true},           {"YDiaeresis", "\x9F", "\xFF", true},
+    {"TimesIsNoLetter", "\xD7", "\xF7", false}, {"SharpSHasNoCapital", "\xDF", "\xFF", false},
+    {"MicroOnlyItself", "\xB5", "\xD5", false}, {"DifferentLetters", "\xC9", "\xE8", false},
+    {"AsciiIsNotAccented", "E", "\xE9", false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, NameCase, testing::ValuesIn(NameRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace

@@ -150,6 +150,19 @@ TEST_F(HiveRegistryTest, SaveKeepsOtherProgramsAndChangesOnlyWhatItSets) {
     EXPECT_EQ(ReadHive().find("[HKEY_LOCAL_MACHINE\\Software\\Qor]"), std::string::npos);
 }
 
+TEST_F(HiveRegistryTest, AccentedNamesIgnoreCaseAndKeepTheirSpelling) {
+    WriteHive("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\CAF\xC9]\r\n\"NA\xCFVE\"=dword:00000001\r\n");
+    HiveRegistry registry(dir_.string());
+    os::RegKey key = 0;
+    ASSERT_EQ(registry.CreateKey(os::HkeyLocalMachine, "\\Software\\caf\xE9", os::KeyAllAccess, key), 0);
+    std::uint32_t type = 0, size = 0;
+    EXPECT_EQ(registry.QueryValue(key, "na\xEFve", &type, nullptr, &size), 0);
+    const std::uint8_t two[4] = {2, 0, 0, 0};
+    ASSERT_EQ(registry.SetValue(key, "na\xEFve", os::RegDword, two, 4), 0);
+    EXPECT_EQ(ReadHive(),
+              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\CAF\xC9]\r\n\"NA\xCFVE\"=dword:00000002\r\n\r\n");
+}
+
 TEST_F(HiveRegistryTest, ASetThatChangesNothingLeavesTheFileAlone) {
     HiveRegistry registry(dir_.string());
     ASSERT_EQ(SetDword(registry, "Software\\Qor", "Port", 234), 0);

@@ -36,6 +36,7 @@ inline constexpr std::uint32_t ErrorFileInvalid = 1006;
 inline constexpr std::uint32_t ErrorBadDb = 1009;
 inline constexpr std::uint32_t ErrorRegistryIoFailed = 1016;
 inline constexpr std::uint32_t ErrorKeyDeleted = 1018;
+inline constexpr std::uint32_t ErrorUserMappedFile = 1224;
 inline constexpr std::uint32_t ErrorTimeout = 1460;
 inline constexpr std::uint32_t ErrorCantResolveFilename = 1921;
 

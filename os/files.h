@@ -98,8 +98,12 @@ public:
     virtual SizeResult Size(FileHandle handle) = 0;
     // DeleteFileA: 0 or the error code.
     virtual std::uint32_t Delete(const std::string& name) = 0;
-    // MoveFileA: fails (ErrorAlreadyExists) when `to` exists.
+    // MoveFileA: fails (ErrorAlreadyExists) when `to` exists. A file moves to another volume as a copy
+    // that keeps its bytes and last-write time; a directory does not (ErrorNotSameDevice).
     virtual std::uint32_t Rename(const std::string& from, const std::string& to) = 0;
+    // MoveFileExA with MOVEFILE_REPLACE_EXISTING and MOVEFILE_COPY_ALLOWED: as Rename, but an existing
+    // file `to` is replaced, and only once the new one is in place; a directory `to` is not.
+    virtual std::uint32_t Replace(const std::string& from, const std::string& to) = 0;
     // FindFirstFileA, FindNextFileA, FindClose: the first entry for `name` that carries none of the
     // attributes in `skip`; nothing when there is none.
     virtual std::optional<FindEntry> FindFirst(const std::string& name, std::uint32_t skip) = 0;

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -26,14 +28,16 @@ namespace {
 // reading", one for "opened for writing", one each for "denies reading", "denies writing" and
 // "denies deleting". A new opener takes its own bytes and then looks for a conflict in both
 // directions (its access against existing denials, its denials against existing access), all under
-// a short exclusive gate lock so that two openers never pass each other. The locks are per open file
+// a short exclusive gate lock so that two openers never pass each other. A mapping holds one more
+// byte, "mapped", for as long as it or a view of it lives: an opener that would empty the file is
+// refused while anyone holds it, as Windows refuses to cut a file under a view. The locks are per open file
 // description (F_OFD_SETLK), so two handles of one process count as two openers, and they vanish
 // with the descriptor: a crashed holder blocks nobody. Other programs (an editor, a copy) do not
 // take these locks and are not held back.
 constexpr off_t LockBase = std::numeric_limits<off_t>::max() - 16;
 enum LockByte : off_t {
     GateByte = 0,
-    AppendByte = 1,
+    MappedByte = 1,
     OpenedReadByte = 2,
     OpenedWriteByte = 3,
     DeniesReadByte = 4,
@@ -41,8 +45,8 @@ enum LockByte : off_t {
     DeniesDeleteByte = 6,
 };
 
-flock LockRequest(short type, LockByte byte) {
-    flock request{};
+struct flock LockRequest(short type, LockByte byte) {
+    struct flock request {};
     request.l_type = type;
     request.l_whence = SEEK_SET;
     request.l_start = LockBase + byte;
@@ -51,7 +55,7 @@ flock LockRequest(short type, LockByte byte) {
 }
 
 int SetLock(int fd, short type, LockByte byte, bool wait) {
-    flock request = LockRequest(type, byte);
+    struct flock request = LockRequest(type, byte);
     while (fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &request) != 0) {
         if (errno != EINTR) return errno;
     }
@@ -60,7 +64,7 @@ int SetLock(int fd, short type, LockByte byte, bool wait) {
 
 // Whether another open file description holds a lock on `byte`.
 bool HeldByOther(int fd, LockByte byte) {
-    flock request = LockRequest(F_WRLCK, byte);
+    struct flock request = LockRequest(F_WRLCK, byte);
     if (fcntl(fd, F_OFD_GETLK, &request) != 0) return false;
     return request.l_type != F_UNLCK;
 }
@@ -94,13 +98,12 @@ private:
 constexpr std::uint32_t DataAccess = Files::GenericRead | Files::GenericWrite;
 
 // Takes the opener's bytes on `fd` and answers whether its access and share mode fit the others'.
-// On a conflict the caller closes `fd`, which drops the bytes again.
+// The caller holds the gate; on a conflict it closes `fd`, which drops the bytes again.
 bool ShareFits(int fd, std::uint32_t access, std::uint32_t share) {
     // An opener without data access neither checks nor counts, as on Windows.
     if ((access & DataAccess) == 0) return true;
     const bool reads = (access & Files::GenericRead) != 0;
     const bool writes = (access & Files::GenericWrite) != 0;
-    const Gate gate(fd);
     // Shared locks need a readable descriptor; one that may only write (a file this user cannot
     // read) still checks the others but is not seen by them.
     if (Readable(fd)) {
@@ -221,15 +224,10 @@ public:
             close(fd);
             return {InvalidFileHandle, ErrorAccessDenied};
         }
-        if (!ShareFits(fd, access, share)) {
-            close(fd);
-            return {InvalidFileHandle, ErrorSharingViolation};
-        }
         const bool empties = disposition == TruncateExisting || (disposition == CreateAlways && info.st_size != 0);
-        if (empties && ftruncate(fd, 0) != 0) {
-            const int error = errno;
+        if (const std::uint32_t error = Admit(fd, access, share, empties); error != 0) {
             close(fd);
-            return {InvalidFileHandle, ErrorFromErrno(error)};
+            return {InvalidFileHandle, error};
         }
         return {Register(Entry{fd, false, access, 0}), 0};
     }
@@ -313,11 +311,24 @@ public:
         DeleteCheck check(from);
         if (check.Denied()) return ErrorSharingViolation;
         if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+        if (errno == EXDEV) return MoveAcross(from, to, false);
         if (errno != EINVAL) return RenameError(errno, from);
         // A file system without RENAME_NOREPLACE: a hard link refuses an existing target just as well.
-        if (link(from.c_str(), to.c_str()) != 0) return RenameError(errno, from);
+        if (link(from.c_str(), to.c_str()) != 0) {
+            return errno == EXDEV ? MoveAcross(from, to, false) : RenameError(errno, from);
+        }
         unlink(from.c_str());
         return 0;
+    }
+
+    std::uint32_t Replace(const std::string& from, const std::string& to) override {
+        DeleteCheck check(from);
+        if (check.Denied()) return ErrorSharingViolation;
+        if (const std::uint32_t refused = ReplaceRefusal(to); refused != 0) return refused;
+        // rename() swaps the target for the source in one step: there is never a moment without either.
+        if (rename(from.c_str(), to.c_str()) == 0) return 0;
+        if (errno == EXDEV) return MoveAcross(from, to, true);
+        return RenameError(errno, from);
     }
 
     std::optional<FindEntry> FindFirst(const std::string& name, std::uint32_t skip) override {
@@ -363,24 +374,43 @@ public:
         if (!entry || entry->mapping) return {0, ErrorInvalidHandle};
         // A read-write mapping needs a handle that may read and write, as PAGE_READWRITE does.
         if ((entry->access & DataAccess) != DataAccess) return {0, ErrorAccessDenied};
-        struct stat info {};
-        if (fstat(entry->fd, &info) != 0) return {0, ErrorFromErrno(errno)};
-        // Windows cannot map an empty file at its current size.
-        if (info.st_size == 0) return {0, ErrorFileInvalid};
-        // The mapping keeps the file as its own reference, like the mapping object on Windows.
-        const int fd = fcntl(entry->fd, F_DUPFD_CLOEXEC, 0);
+        // The mapping keeps the file as its own reference, like the mapping object on Windows, through
+        // an open file description of its own: its "mapped" byte must outlive neither it nor its views
+        // and must not stay with the file handle once they are gone.
+        const int fd = open(("/proc/self/fd/" + std::to_string(entry->fd)).c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) return {0, ErrorFromErrno(errno)};
+        {
+            // Under the gate, so that no opener empties the file between its look and its cut.
+            const Gate gate(fd);
+            SetLock(fd, F_RDLCK, MappedByte, false);
+        }
+        struct stat info {};
+        const std::uint32_t refused = fstat(fd, &info) != 0 ? ErrorFromErrno(errno)
+                                      // Windows cannot map an empty file at its current size.
+                                      : info.st_size == 0 ? ErrorFileInvalid
+                                                          : 0;
+        if (refused != 0) {
+            close(fd);
+            return {0, refused};
+        }
         return {Register(Entry{fd, true, 0, static_cast<std::size_t>(info.st_size)}), 0};
     }
 
     ViewResult MapView(FileHandle mapping) override {
         const auto entry = Find(mapping);
         if (!entry || !entry->mapping) return {nullptr, ErrorInvalidHandle};
+        // The view holds the mapping's description, and with it the "mapped" byte, until it goes.
+        const int fd = fcntl(entry->fd, F_DUPFD_CLOEXEC, 0);
+        if (fd < 0) return {nullptr, ErrorFromErrno(errno)};
         // Shared: every process that maps this file sees and changes the same pages, and so does the file.
-        void* view = mmap(nullptr, entry->size, PROT_READ | PROT_WRITE, MAP_SHARED, entry->fd, 0);
-        if (view == MAP_FAILED) return {nullptr, ErrorFromErrno(errno)};
+        void* view = mmap(nullptr, entry->size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (view == MAP_FAILED) {
+            const int error = errno;
+            close(fd);
+            return {nullptr, ErrorFromErrno(error)};
+        }
         std::lock_guard lock(mutex_);
-        views_[view] = entry->size;
+        views_[view] = View{entry->size, fd};
         return {view, 0};
     }
 
@@ -388,26 +418,104 @@ public:
         std::lock_guard lock(mutex_);
         const auto it = views_.find(view);
         if (it == views_.end()) return ErrorInvalidAddress;
-        const int result = munmap(it->first, it->second);
+        const int result = munmap(it->first, it->second.size);
+        const int error = errno;
+        close(it->second.fd);
         views_.erase(it);
-        return result == 0 ? 0 : ErrorFromErrno(errno);
+        return result == 0 ? 0 : ErrorFromErrno(error);
     }
 
+    // A whole-file lock of the open file description: unlike a byte-range write lock it needs only read
+    // access, as LockFileEx does, so a lock file another user left readable still serves this one.
     std::uint32_t LockAppends(FileHandle handle) override {
         const auto entry = Find(handle);
         if (!entry || entry->mapping) return ErrorInvalidHandle;
-        const int error = SetLock(entry->fd, F_WRLCK, AppendByte, true);
-        return error == 0 ? 0 : ErrorFromErrno(error);
+        while (flock(entry->fd, LOCK_EX) != 0) {
+            if (errno != EINTR) return ErrorFromErrno(errno);
+        }
+        return 0;
     }
 
     std::uint32_t UnlockAppends(FileHandle handle) override {
         const auto entry = Find(handle);
         if (!entry || entry->mapping) return ErrorInvalidHandle;
-        const int error = SetLock(entry->fd, F_UNLCK, AppendByte, false);
-        return error == 0 ? 0 : ErrorFromErrno(error);
+        return flock(entry->fd, LOCK_UN) == 0 ? 0 : ErrorFromErrno(errno);
     }
 
 private:
+    // Under the gate: whether the opener's access and sharing fit the others', and whether it may empty
+    // the file. 0 when it is admitted.
+    static std::uint32_t Admit(int fd, std::uint32_t access, std::uint32_t share, bool empties) {
+        const Gate gate(fd);
+        if (!ShareFits(fd, access, share)) return ErrorSharingViolation;
+        if (!empties) return 0;
+        if (HeldByOther(fd, MappedByte)) return ErrorUserMappedFile;
+        return ftruncate(fd, 0) == 0 ? 0 : ErrorFromErrno(errno);
+    }
+
+    // Windows replaces neither a directory nor a file that an opener holds without ShareDelete.
+    static std::uint32_t ReplaceRefusal(const std::string& to) {
+        struct stat target {};
+        if (lstat(to.c_str(), &target) != 0) return 0;
+        if (S_ISDIR(target.st_mode)) return ErrorAccessDenied;
+        DeleteCheck check(to);
+        return check.Denied() ? ErrorAccessDenied : 0;
+    }
+
+    // A file moved to another file system as Windows moves it: copied with its last-write time into a
+    // temporary name beside the target, put in place in one step, and only then removed at the source.
+    static std::uint32_t MoveAcross(const std::string& from, const std::string& to, bool replace) {
+        struct stat source {};
+        if (lstat(from.c_str(), &source) != 0) return RenameError(errno, from);
+        if (!S_ISREG(source.st_mode)) return ErrorNotSameDevice;
+        if (!replace && access(to.c_str(), F_OK) == 0) return ErrorAlreadyExists;
+        const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        if (in < 0) return NameError(errno, from);
+        std::string temp = ParentOf(to) + "/.corvix-move-XXXXXX";
+        const int out = mkostemp(temp.data(), O_CLOEXEC);
+        if (out < 0) {
+            const int error = errno;
+            close(in);
+            return error == ENOENT ? ErrorPathNotFound : ErrorFromErrno(error);
+        }
+        const timespec times[2] = {source.st_atim, source.st_mtim};
+        bool ok = CopyBytes(in, out) && fchmod(out, source.st_mode & 07777) == 0 && futimens(out, times) == 0 &&
+                  fsync(out) == 0;
+        int error = ok ? 0 : errno;
+        close(in);
+        if (close(out) != 0 && ok) {
+            ok = false;
+            error = errno;
+        }
+        if (ok) {
+            // Without replace the target must still be absent: a link refuses one that appeared meanwhile.
+            const int placed = replace ? rename(temp.c_str(), to.c_str()) : link(temp.c_str(), to.c_str());
+            if (placed != 0) {
+                ok = false;
+                error = errno;
+            }
+        }
+        if (!ok || !replace) unlink(temp.c_str());
+        if (!ok) return error == EEXIST ? ErrorAlreadyExists : ErrorFromErrno(error);
+        unlink(from.c_str());
+        return 0;
+    }
+
+    static bool CopyBytes(int in, int out) {
+        std::vector<char> buffer(1 << 16);
+        for (;;) {
+            const ssize_t n = read(in, buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return n == 0;
+            for (ssize_t done = 0; done < n;) {
+                const ssize_t written = write(out, buffer.data() + done, static_cast<std::size_t>(n - done));
+                if (written < 0 && errno == EINTR) continue;
+                if (written < 0) return false;
+                done += written;
+            }
+        }
+    }
+
     static std::uint32_t RenameError(int error, const std::string& from) {
         if (error == EEXIST) return ErrorAlreadyExists;
         if (error != ENOENT) return ErrorFromErrno(error);
@@ -435,7 +543,11 @@ private:
 
     std::mutex mutex_;
     std::map<FileHandle, Entry> handles_;
-    std::map<void*, std::size_t> views_;
+    struct View {
+        std::size_t size = 0;
+        int fd = -1;
+    };
+    std::map<void*, View> views_;
     FileHandle next_ = 0x40;
 };
 

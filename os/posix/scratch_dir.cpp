@@ -10,10 +10,11 @@
 
 namespace os::testing {
 
-ScratchDir::ScratchDir() {
+ScratchDir::ScratchDir() : ScratchDir(std::filesystem::temp_directory_path().string()) {}
+
+ScratchDir::ScratchDir(const std::string& parent) {
     std::string pattern =
-        (std::filesystem::absolute(std::filesystem::temp_directory_path()).lexically_normal() / "corvix-XXXXXX")
-            .string();
+        (std::filesystem::absolute(std::filesystem::path(parent)).lexically_normal() / "corvix-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot make a scratch directory from " + pattern + ": " + std::strerror(errno));
     }

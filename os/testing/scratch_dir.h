@@ -10,6 +10,8 @@ class ScratchDir {
 public:
     // Throws std::runtime_error when no directory can be made.
     ScratchDir();
+    // The same under `parent` instead of the temporary directory: another file system, for one.
+    explicit ScratchDir(const std::string& parent);
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;

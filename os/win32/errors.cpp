@@ -36,6 +36,7 @@ static_assert(ErrorFileInvalid == ERROR_FILE_INVALID);
 static_assert(ErrorBadDb == ERROR_BADDB);
 static_assert(ErrorRegistryIoFailed == ERROR_REGISTRY_IO_FAILED);
 static_assert(ErrorKeyDeleted == ERROR_KEY_DELETED);
+static_assert(ErrorUserMappedFile == ERROR_USER_MAPPED_FILE);
 static_assert(ErrorTimeout == ERROR_TIMEOUT);
 static_assert(ErrorCantResolveFilename == ERROR_CANT_RESOLVE_FILENAME);
 

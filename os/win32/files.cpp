@@ -59,6 +59,12 @@ public:
         return MoveFileA(from.c_str(), to.c_str()) ? 0 : GetLastError();
     }
 
+    std::uint32_t Replace(const std::string& from, const std::string& to) override {
+        return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)
+                   ? 0
+                   : GetLastError();
+    }
+
     std::optional<FindEntry> FindFirst(const std::string& name, std::uint32_t skip) override {
         WIN32_FIND_DATAA data;
         const HANDLE search = FindFirstFileA(name.c_str(), &data);

@@ -10,12 +10,22 @@
 
 namespace os::testing {
 
-ScratchDir::ScratchDir() {
+namespace {
+
+std::string TemporaryDirectory() {
     char temp[MAX_PATH + 1];
     const DWORD length = GetTempPathA(sizeof temp, temp);
     if (length == 0 || length >= sizeof temp) throw std::runtime_error("cannot find the temporary directory");
-    std::string base(temp, length);
-    if (base.back() != '\\') base += '\\';
+    return std::string(temp, length);
+}
+
+}  // namespace
+
+ScratchDir::ScratchDir() : ScratchDir(TemporaryDirectory()) {}
+
+ScratchDir::ScratchDir(const std::string& parent) {
+    std::string base = parent;
+    if (base.empty() || base.back() != '\\') base += '\\';
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = base + "corvix-" + std::to_string(random());

@@ -42,6 +42,7 @@ public:
     os::SizeResult Size(os::FileHandle handle) override { return real_.Size(handle); }
     std::uint32_t Delete(const std::string& name) override { return real_.Delete(name); }
     std::uint32_t Rename(const std::string& from, const std::string& to) override { return real_.Rename(from, to); }
+    std::uint32_t Replace(const std::string& from, const std::string& to) override { return real_.Replace(from, to); }
     std::optional<os::FindEntry> FindFirst(const std::string& name, std::uint32_t skip) override {
         return real_.FindFirst(name, skip);
     }

@@ -320,6 +320,7 @@ void TQorFile::Close() {
 
 void TQorFile::Seek(std::int32_t record) {
     SetAction("Seek");
+    if (RefusedRecordSize()) return;
     if (!Mapped) SeekRecord(record, RecordSize);
 }
 
@@ -334,11 +335,13 @@ void TQorFile::WriteRecordAt(const void* buffer, std::int32_t record) {
 
 void TQorFile::Write(const void* buffer, std::int32_t record) {
     SetAction("Write");
+    if (RefusedRecordSize()) return;
     WriteRecordAt(buffer, record);
 }
 
 void TQorFile::WriteBlock(const void* buffer, std::int32_t first, std::int32_t count) {
     SetAction("WriteBlock");
+    if (RefusedRecordSize()) return;
     if (Mapped) {
         WriteMapped(buffer, Times(count, RecordSize), Times(first, RecordSize));
         return;
@@ -351,6 +354,12 @@ void TQorFile::PlatformError(std::uint32_t code, const std::string& detail) {
     SetError(static_cast<std::int32_t>(code), detail);
 }
 
+bool TQorFile::RefusedRecordSize() {
+    if (RecordSize >= 1) return false;
+    SetError(static_cast<std::int32_t>(os::ErrorInvalidParameter), "Record size: " + std::to_string(RecordSize));
+    return true;
+}
+
 bool TQorFile::RefusedWhenMapped() {
     if (!Mapped) return false;
     SetError(FileErrorMemoryFile, "");
@@ -359,18 +368,21 @@ bool TQorFile::RefusedWhenMapped() {
 
 void TQorFile::WriteNoSk(const void* buffer) {
     SetAction("WriteNoSk");
+    if (RefusedRecordSize()) return;
     if (RefusedWhenMapped()) return;
     WriteBytes(buffer, RecordSize);
 }
 
 void TQorFile::WriteBlockNoSk(const void* buffer, std::int32_t count) {
     SetAction("WriteBlockNoSk");
+    if (RefusedRecordSize()) return;
     if (RefusedWhenMapped()) return;
     WriteBytes(buffer, Times(count, RecordSize));
 }
 
 void TQorFile::WriteStart(const void* buffer) {
     SetAction("WriteStart");
+    if (RefusedRecordSize()) return;
     WriteRecordAt(buffer, 0);
 }
 
@@ -385,24 +397,28 @@ void TQorFile::Append(const void* buffer, std::int32_t count) {
 
 void TQorFile::WriteEnd(const void* buffer) {
     SetAction("WriteEnd");
+    if (RefusedRecordSize()) return;
     if (RefusedWhenMapped()) return;
     Append(buffer, RecordSize);
 }
 
 void TQorFile::WriteEndBlock(const void* buffer, std::int32_t count) {
     SetAction("WriteEndBlock");
+    if (RefusedRecordSize()) return;
     if (RefusedWhenMapped()) return;
     Append(buffer, Times(count, RecordSize));
 }
 
 void TQorFile::WriteEmpty(std::int32_t record) {
-    const std::vector<char> zeros(static_cast<std::size_t>(RecordSize), 0);
     SetAction("WriteEmpty");
+    if (RefusedRecordSize()) return;
+    const std::vector<char> zeros(static_cast<std::size_t>(RecordSize), 0);
     WriteRecordAt(zeros.data(), record);
 }
 
 void TQorFile::WriteText(const std::string& text, bool addLineBreak) {
     SetAction("WriteText");
+    if (RefusedRecordSize()) return;
     if (RefusedWhenMapped()) return;
     const std::string line = addLineBreak ? text + "\r\n" : text;
     if (!line.empty()) Append(line.data(), static_cast<std::int32_t>(line.size()));
@@ -417,6 +433,7 @@ void TQorFile::OpenWriteClose(const void* buffer, std::int32_t record) {
 
 void TQorFile::Read(void* buffer, std::int32_t record) {
     SetAction("Read");
+    if (RefusedRecordSize()) return;
     if (Mapped) {
         ReadMapped(buffer, RecordSize, Times(record, RecordSize));
         return;
@@ -427,6 +444,7 @@ void TQorFile::Read(void* buffer, std::int32_t record) {
 
 void TQorFile::ReadBlock(void* buffer, std::int32_t first, std::int32_t count) {
     SetAction("ReadBlock");
+    if (RefusedRecordSize()) return;
     if (Mapped) {
         ReadMapped(buffer, Times(count, RecordSize), Times(first, RecordSize));
         return;
@@ -437,18 +455,21 @@ void TQorFile::ReadBlock(void* buffer, std::int32_t first, std::int32_t count) {
 
 void TQorFile::ReadNoSk(void* buffer) {
     SetAction("ReadNoSk");
+    if (RefusedRecordSize()) return;
     if (RefusedWhenMapped()) return;
     ReadBytes(buffer, RecordSize);
 }
 
 void TQorFile::ReadBlockNoSk(void* buffer, std::int32_t count) {
     SetAction("ReadBlockNoSk");
+    if (RefusedRecordSize()) return;
     if (RefusedWhenMapped()) return;
     ReadBytes(buffer, Times(count, RecordSize));
 }
 
 void TQorFile::ReadStartNoEofError(void* buffer) {
     SetAction("ReadStartNoEofError");
+    if (RefusedRecordSize()) return;
     if (RefusedWhenMapped()) return;
     SeekRecord(0, RecordSize);
     IgnoreEofError();
@@ -504,8 +525,10 @@ void TQorFile::Rename(const std::string& newName, bool deleteExisting) {
     std::string name = newName.substr(nameStart);
     if (name.empty()) name = GetBaseName() + GetFileExt();
     const std::string target = files_.FullPath(ExpandExeRelative(directory + name, system_));
-    if (deleteExisting) files_.Delete(target);
-    const std::uint32_t error = files_.Rename(GetFileName(), target);
+    // Replacing in one step rather than deleting first: a move that then fails must not have cost
+    // the existing target.
+    const std::uint32_t error =
+        deleteExisting ? files_.Replace(GetFileName(), target) : files_.Rename(GetFileName(), target);
     if (error != 0) PlatformError(error, "New name: " + target);
 }
 
@@ -523,6 +546,13 @@ void TQorFile::CreatePath() {
 }
 
 // ---- Low-level steps ----
+
+bool TQorFile::RefusedCount(std::int32_t count, const char* what) {
+    // A negative count (or a product that wrapped) names no bytes of the caller's: move none.
+    if (count >= 0) return false;
+    if (!ErrorFlag) SetError(static_cast<std::int32_t>(os::ErrorInvalidParameter), RecordDetail(what));
+    return true;
+}
 
 std::string TQorFile::RecordDetail(const char* what) const {
     return std::string(what) + std::to_string(Position / RecordSize);
@@ -560,6 +590,7 @@ void TQorFile::SeekEnd() {
 void TQorFile::WriteBytes(const void* buffer, std::int32_t count) {
     LastCount = 0;
     if (ErrorFlag) return;
+    if (RefusedCount(count, "Write Record: ")) return;
     const os::TransferResult written = files_.Write(Handle, buffer, static_cast<std::uint32_t>(count));
     if (!written.ok) {
         PlatformError(written.error, RecordDetail("Write Record: "));
@@ -572,6 +603,7 @@ void TQorFile::WriteBytes(const void* buffer, std::int32_t count) {
 
 void TQorFile::ReadBytes(void* buffer, std::int32_t count) {
     if (count == 0) return;
+    if (RefusedCount(count, "Read Record: ")) return;
     std::memset(buffer, 0, static_cast<std::size_t>(count));
     if (ErrorFlag) return;
     const os::TransferResult read = files_.Read(Handle, buffer, static_cast<std::uint32_t>(count));

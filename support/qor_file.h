@@ -122,6 +122,7 @@ public:
 
     os::FileHandle Handle = os::InvalidFileHandle;
     std::string FileName;
+    // Bytes per record; below 1 every record operation is refused.
     std::int32_t RecordSize = 0;
     std::int32_t LastError = 0;
     std::int32_t OpenCount = 0;
@@ -158,8 +159,13 @@ private:
     bool IsOpen() const { return Handle != os::InvalidFileHandle; }
     // SetError with a code the files service gave.
     void PlatformError(std::uint32_t code, const std::string& detail);
+    // A record size below 1 has no records: every record operation is refused with 87 before it
+    // divides by it or moves a byte, in either mode.
+    bool RefusedRecordSize();
     // Position-dependent operations have no meaning on a view: they are refused with 252.
     bool RefusedWhenMapped();
+    // A negative byte count is refused with 87 (detail `what` and the record) rather than moved.
+    bool RefusedCount(std::int32_t count, const char* what);
     // Record `record` written or read the way Write and Read do, under the caller's label.
     void WriteRecordAt(const void* buffer, std::int32_t record);
     // SeekEnd and a write of `count` bytes as one step against other appenders.

@@ -38,6 +38,14 @@ int ShareChild(const std::string& name, const std::string& resultName) {
     return 0;
 }
 
+// Tries to empty a file that the parent holds mapped: 0 when refused as Windows refuses it.
+int EmptyingChild(const std::string& name) {
+    TQorFile file(name, 1);
+    file.OpenMode = 2 | 48;
+    if (file.Open(4)) return 1;
+    return file.LastError == static_cast<std::int32_t>(os::ErrorUserMappedFile) ? 0 : 2;
+}
+
 int AppendChild(const std::string& name, int appender) {
     int failures = 0;
     for (int index = 0; index < EntriesPerAppender; ++index) {
@@ -61,6 +69,22 @@ TEST(QorFileProcesses, ShareModesHoldAcrossProcesses) {
         EXPECT_EQ(RunSelf("--share-child " + Word(name) + " " + Word(result)), 0);
         return GetFile(result);
     });
+}
+
+TEST(QorFileProcesses, AViewKeepsItsFileWholeAgainstOtherProcesses) {
+    const ScratchDir dir;
+    const std::string name = dir / "mapped.dat";
+    PutFile(name, "0123456789ABCDEF");
+    TQorFile mapped(name, 4);
+    mapped.OpenMode = 2 | 48;
+    mapped.Mapped = true;
+    ASSERT_TRUE(mapped.Open(0));
+    ASSERT_NE(mapped.MappedView, nullptr);
+    EXPECT_EQ(RunSelf("--emptying-child " + Word(name)), 0);
+    ASSERT_EQ(GetFile(name).size(), 16u);
+    char record[5] = {};
+    mapped.Read(record, 2);
+    EXPECT_STREQ(record, "89AB");
 }
 
 TEST(QorFileProcesses, ConcurrentAppendersLoseNothing) {
@@ -88,6 +112,7 @@ TEST(QorFileProcesses, ConcurrentAppendersLoseNothing) {
 int main(int argc, char** argv) {
     const std::string role = argc > 1 ? argv[1] : "";
     if (role == "--share-child" && argc == 4) return qor::ShareChild(argv[2], argv[3]);
+    if (role == "--emptying-child" && argc == 3) return qor::EmptyingChild(argv[2]);
     if (role == "--append-child" && argc == 4) return qor::AppendChild(argv[2], std::atoi(argv[3]));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

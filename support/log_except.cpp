@@ -78,9 +78,14 @@ std::string EntryHeader(os::System& system) {
 class LogLock {
 public:
     LogLock(const std::string& name, os::Files& files) : files_(files) {
-        const os::OpenResult opened = files_.Open(name, os::Files::GenericRead | os::Files::GenericWrite,
-                                                  os::Files::ShareRead | os::Files::ShareWrite | os::Files::ShareDelete,
-                                                  os::Files::OpenAlways, os::Files::AttributeNormal);
+        constexpr std::uint32_t ShareAll = os::Files::ShareRead | os::Files::ShareWrite | os::Files::ShareDelete;
+        os::OpenResult opened = files_.Open(name, os::Files::GenericRead | os::Files::GenericWrite, ShareAll,
+                                            os::Files::OpenAlways, os::Files::AttributeNormal);
+        // The lock needs only reading: a lock file another user made, and this one may not write, serves.
+        if (opened.handle == os::InvalidFileHandle) {
+            opened = files_.Open(name, os::Files::GenericRead, ShareAll, os::Files::OpenExisting,
+                                 os::Files::AttributeNormal);
+        }
         if (opened.handle == os::InvalidFileHandle) return;
         if (files_.LockAppends(opened.handle) == 0) {
             handle_ = opened.handle;
@@ -135,9 +140,10 @@ void AppendLogEntry(const std::string& entry, const std::string& programPath, os
     log.Open(OpenOrCreate);
     log.WriteEndBlock(entry.data(), static_cast<std::int32_t>(entry.size()));
     log.Close();
-    // Asked after the write, so the entry that crosses the limit goes with the ".OLD" copy. Without
-    // the lock the log stays where it is; a later entry tries again.
-    if (!lock.Held() || log.GetMaxBytes() <= LogRotateBytes) return;
+    // Asked after the write, so the entry that crosses the limit goes with the ".OLD" copy. A lock file
+    // that cannot be opened at all must not stop the rotation, or the log would grow without bound:
+    // then the size is all there is to go by, and two writers crossing at once may both rotate.
+    if (log.GetMaxBytes() <= LogRotateBytes) return;
     const std::string old = log.FileName + ".OLD";
     files.Delete(old);
     log.Rename(old, true);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "os/fakes/fake_system.h"
+#include "os/fakes/refusing_files.h"
 #include "os/testing/scratch_dir.h"
 #include "support/error.h"
 #include "support/qor_file.h"
@@ -229,6 +230,41 @@ TEST_P(Rotation, AfterTheAppend) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ErrorLog, Rotation, ::testing::ValuesIn(RotationRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A lock file this user cannot write (left by another user), or cannot open at all: the log still
+// rotates once it is past the limit.
+struct LockRow {
+    const char* name;
+    std::uint32_t refusedAccess;  // opens of the lock file asking for any of these bits are refused
+};
+void PrintTo(const LockRow& row, std::ostream* out) { *out << row.name; }
+
+class ForeignLock : public ErrorLog, public ::testing::WithParamInterface<LockRow> {};
+
+const LockRow LockRows[] = {
+    {"ReadableOnly", os::Files::GenericWrite},
+    {"Unreadable", os::Files::GenericRead | os::Files::GenericWrite},
+};
+
+TEST_P(ForeignLock, DoesNotStopTheRotation) {
+    os::fakes::RefusingFiles files(os::RealFiles());
+    const std::string lock = Path("Setup.log.lock");
+    files.refuseOpen = [&](const std::string& name, std::uint32_t access) {
+        return name == lock && (access & GetParam().refusedAccess) != 0 ? os::ErrorAccessDenied : 0u;
+    };
+    const std::string entry = Entry(MessageLine("crossing"));
+    const std::string before(1000050 - entry.size(), 'x');
+    PutFile(Path("Setup.log"), before);
+    LogException("", "", "crossing", system_, files);
+    EXPECT_FALSE(Exists("Setup.log"));
+    EXPECT_EQ(Read("Setup.log.OLD"), before + entry);
+    LogException("", "", "next", system_, files);
+    EXPECT_EQ(Read("Setup.log"), Entry(MessageLine("next")));
+    EXPECT_EQ(system_.beeps, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(ErrorLog, ForeignLock, ::testing::ValuesIn(LockRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Names, header and life cycle ----

@@ -8,7 +8,8 @@
 namespace os::testing {
 
 // POSIX: a hive in a temporary directory of its own, removed afterwards. Windows: the real registry
-// (Wine's, in the tests) with the keys tests write to deleted before and after.
+// calls, with HKEY_LOCAL_MACHINE of this process redirected to a fresh key under HKEY_CURRENT_USER
+// that is removed afterwards; the machine's own keys are never reached. One at a time per process.
 class ScratchRegistry {
 public:
     ScratchRegistry();

@@ -25,6 +25,10 @@ using corvix::ControlId;
 using corvix::win32::ControlNumber;
 
 constexpr char SettingsKey[] = "Software\\Qor\\Corvix\\TcpIp";
+constexpr char SettingsParent[] = "Software\\Qor\\Corvix";
+constexpr char SettingsLeaf[] = "TcpIp";
+// run_e2e.sh puts this file into the drive of each Wine prefix it makes for these cases.
+constexpr char PrefixMarker[] = "C:\\corvix-e2e-prefix";
 constexpr char Title[] = "Tcp/Ip Configuration";
 // Generous: a cold Wine server takes a few seconds to start a program.
 constexpr DWORD WaitMilliseconds = 60000;
@@ -67,8 +71,21 @@ struct Stored {
     DWORD hostPortType = 0;
 };
 
+// The program writes HKEY_LOCAL_MACHINE itself, so the cases run only in a throw-away Wine prefix made
+// for them; on a workstation, or in a prefix of someone's own, the driver refuses to start.
+bool InThrowAwayPrefix() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) return false;
+    return GetFileAttributesA(PrefixMarker) != INVALID_FILE_ATTRIBUTES;
+}
+
 void ClearSettings() {
-    const LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE, SettingsKey);
+    HKEY parent = nullptr;
+    LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, SettingsParent, 0, KEY_ALL_ACCESS, &parent);
+    if (result == ERROR_SUCCESS) {
+        result = RegDeleteKeyA(parent, SettingsLeaf);
+        RegCloseKey(parent);
+    }
     if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
         throw std::runtime_error("cannot delete the settings key (error " + std::to_string(result) + ")");
     }
@@ -645,6 +662,10 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: win32_e2e <path of CorvixTcpIp.exe> <case>; cases:");
         for (const auto& [name, run] : Cases) std::fprintf(stderr, " %s", name.c_str());
         std::fprintf(stderr, "\n");
+        return 2;
+    }
+    if (!InThrowAwayPrefix()) {
+        std::fprintf(stderr, "%s: refused: not in a Wine prefix made for these cases (no %s)\n", argv[2], PrefixMarker);
         return 2;
     }
     WSADATA data{};

@@ -33,12 +33,19 @@ if [ ! -s "$work/display" ]; then
 fi
 export DISPLAY=":$(head -n 1 "$work/display")"
 
+# The program under test writes the machine's registry: only ever in a prefix this script made (and
+# marked) for it, never in one of someone's own.
+marker="$prefix/drive_c/corvix-e2e-prefix"
 if [ ! -f "$prefix/system.reg" ]; then
   echo "making the Wine prefix $prefix"
   if ! "$wine" wineboot -i >/dev/null 2>&1; then
     echo "could not make the Wine prefix $prefix" >&2
     exit 1
   fi
+  touch "$marker"
+elif [ ! -f "$marker" ]; then
+  echo "refused: $prefix is a Wine prefix these tests did not make; remove it to let them make their own" >&2
+  exit 1
 fi
 
 "$wine" "$driver" "$program" "$case"

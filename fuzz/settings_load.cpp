@@ -43,7 +43,7 @@ bool OneOf(const std::string& message, std::initializer_list<const char*> format
     return false;
 }
 
-using Values = std::map<std::string, FakeRegistry::Value>;
+using Values = decltype(FakeRegistry::values);
 
 bool SameValues(const Values& a, const Values& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {

@@ -1,4 +1,7 @@
-// An os::Sockets for tests: chosen outcomes for each call, and a record of the calls made.
+// An os::Sockets for tests: chosen outcomes for each call, and a record of every call made, failed ones
+// included. It keeps the
+// service's contract: until a start-up has succeeded (and again after the last clean-up) every call
+// but the conversions fails with WsaNotInitialised.
 #pragma once
 
 #include <cstring>
@@ -58,14 +61,18 @@ public:
     int Startup(std::uint16_t, WsaData& out) override {
         ++startups;
         if (startupResult != 0) return startupResult;
+        ++started_;
         out = data;
         return 0;
     }
     int Cleanup() override {
         ++cleanups;
+        if (started_ == 0) return Fail(WsaNotInitialised);
+        --started_;
         return 0;
     }
     int GetHostName(char* buffer, int length) override {
+        if (started_ == 0) return Fail(WsaNotInitialised);
         if (static_cast<int>(hostName.size()) + 1 > length) return Fail(WsaEFault);
         std::memcpy(buffer, hostName.c_str(), hostName.size() + 1);
         return 0;
@@ -76,6 +83,10 @@ public:
     }
     std::optional<HostEntry> GetHostByName(const std::string& name) override {
         lookups.push_back(name);
+        if (started_ == 0) {
+            Fail(WsaNotInitialised);
+            return std::nullopt;
+        }
         const auto found = hosts.find(name);
         if (found == hosts.end()) {
             Fail(lookupError);
@@ -90,6 +101,10 @@ public:
                std::to_string(bytes[3]);
     }
     os::Socket Socket(int, int, int) override {
+        if (started_ == 0) {
+            Fail(WsaNotInitialised);
+            return InvalidSocket;
+        }
         if (socketError != 0) {
             Fail(socketError);
             return InvalidSocket;
@@ -100,6 +115,7 @@ public:
         std::int32_t v = 0;
         std::memcpy(&v, value, sizeof v);
         options.push_back({level, option, v, length});
+        if (started_ == 0) return Fail(WsaNotInitialised);
         return 0;
     }
     std::uint16_t Htons(std::uint16_t value) override {
@@ -112,17 +128,21 @@ public:
     int Connect(os::Socket, const SockAddrIn* address, int length) override {
         connects.push_back(*address);
         connectLengths.push_back(length);
+        if (started_ == 0) return Fail(WsaNotInitialised);
         if (duringConnect) duringConnect();
         return connectError != 0 ? Fail(connectError) : 0;
     }
     int CloseSocket(os::Socket socket) override {
         ++closes;
         lastClosed = socket;
+        if (started_ == 0) return Fail(WsaNotInitialised);
         return 0;
     }
     int GetLastError() override { return lastError; }
 
 private:
+    int started_ = 0;  // successful start-ups not yet cleaned up
+
     int Fail(int code) {
         lastError = code;
         return SocketError;

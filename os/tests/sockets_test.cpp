@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <ostream>
+#include <string>
+#include <type_traits>
+#include <utility>
 
+#include "os/fakes/fake_sockets.h"
 #include "os/sockets.h"
 #include "os/testing/loopback_listener.h"
 
@@ -41,21 +46,79 @@ protected:
     os::WsaData data_;
 };
 
-// Runs in both builds: the POSIX service must answer as WinSock does.
-TEST(Sockets, CleanupBeforeStartupFailsNotInitialised) {
-    os::Sockets& sockets = os::RealSockets();
-    EXPECT_EQ(sockets.Cleanup(), os::SocketError);
-    EXPECT_EQ(sockets.GetLastError(), os::WsaNotInitialised);
+// The contract every implementation keeps, the fake included; the real one runs in both builds, so the
+// POSIX service must answer as WinSock does.
+struct RealSocketsService {
+    os::Sockets& Get() { return os::RealSockets(); }
+};
+
+struct FakeSocketsService {
+    os::fakes::FakeSockets fake;
+    os::Sockets& Get() { return fake; }
+};
+
+template <typename Service>
+class SocketsContract : public testing::Test {
+    // Made first: the reference below is taken from it.
+    Service service_;
+
+protected:
+    os::Sockets& sockets_ = service_.Get();
+};
+
+struct ServiceNames {
+    template <typename Service>
+    static std::string GetName(int) {
+        return std::is_same_v<Service, RealSocketsService> ? "Real" : "Fake";
+    }
+};
+
+using Services = testing::Types<RealSocketsService, FakeSocketsService>;
+TYPED_TEST_SUITE(SocketsContract, Services, ServiceNames);
+
+TYPED_TEST(SocketsContract, EveryCallBeforeStartupFailsNotInitialised) {
+    os::Sockets& sockets = this->sockets_;
+    const std::pair<const char*, std::function<bool()>> calls[] = {
+        {"Cleanup", [&] { return sockets.Cleanup() == os::SocketError; }},
+        {"GetHostName",
+         [&] {
+             char name[256];
+             return sockets.GetHostName(name, sizeof name) == os::SocketError;
+         }},
+        {"GetHostByName", [&] { return !sockets.GetHostByName("localhost").has_value(); }},
+        {"Socket", [&] { return sockets.Socket(os::AfInet, os::SockStream, 0) == os::InvalidSocket; }},
+        {"SetSockOpt",
+         [&] {
+             const std::int32_t on = 1;
+             return sockets.SetSockOpt(os::InvalidSocket, os::SolSocket, os::SoKeepAlive, &on, sizeof on) ==
+                    os::SocketError;
+         }},
+        {"Connect",
+         [&] {
+             os::SockAddrIn address;
+             address.sin_family = os::AfInet;
+             return sockets.Connect(os::InvalidSocket, &address, sizeof address) == os::SocketError;
+         }},
+        {"CloseSocket", [&] { return sockets.CloseSocket(os::InvalidSocket) == os::SocketError; }},
+    };
+    for (const auto& [name, failed] : calls) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(failed());
+        EXPECT_EQ(sockets.GetLastError(), os::WsaNotInitialised);
+    }
 }
 
-TEST(Sockets, SocketBeforeStartupFailsNotInitialised) {
-    os::Sockets& sockets = os::RealSockets();
+TYPED_TEST(SocketsContract, CleanupEndsWhatStartupBegan) {
+    os::Sockets& sockets = this->sockets_;
+    os::WsaData data;
+    ASSERT_EQ(sockets.Startup(0x0101, data), 0);
+    EXPECT_EQ(sockets.Cleanup(), 0);
     EXPECT_EQ(sockets.Socket(os::AfInet, os::SockStream, 0), os::InvalidSocket);
     EXPECT_EQ(sockets.GetLastError(), os::WsaNotInitialised);
 }
 
-TEST(Sockets, StartupReportsVersionsStatusAndLimits) {
-    os::Sockets& sockets = os::RealSockets();
+TYPED_TEST(SocketsContract, StartupReportsVersionsStatusAndLimits) {
+    os::Sockets& sockets = this->sockets_;
     os::WsaData data;
     ASSERT_EQ(sockets.Startup(0x0101, data), 0);
     EXPECT_EQ(data.wVersion, 0x0101);
@@ -66,8 +129,8 @@ TEST(Sockets, StartupReportsVersionsStatusAndLimits) {
     EXPECT_EQ(sockets.Cleanup(), 0);
 }
 
-TEST(Sockets, HostNameFitsOrWritesNothing) {
-    os::Sockets& sockets = os::RealSockets();
+TYPED_TEST(SocketsContract, HostNameFitsOrWritesNothing) {
+    os::Sockets& sockets = this->sockets_;
     os::WsaData data;
     ASSERT_EQ(sockets.Startup(0x0101, data), 0);
     char name[256] = {};
@@ -83,6 +146,17 @@ TEST(Sockets, HostNameFitsOrWritesNothing) {
     EXPECT_EQ(sockets.GetHostName(tight, static_cast<int>(length + 1)), 0);
     EXPECT_STREQ(tight, name);
     EXPECT_EQ(sockets.Cleanup(), 0);
+}
+
+TYPED_TEST(SocketsContract, ConversionsNeedNoStartup) {
+    os::Sockets& sockets = this->sockets_;
+    EXPECT_EQ(sockets.InetNtoa(Address(127, 0, 0, 1)), "127.0.0.1");
+    EXPECT_EQ(sockets.InetNtoa(Address(10, 200, 3, 255)), "10.200.3.255");
+    const std::uint16_t port = sockets.Htons(0x1234);
+    unsigned char bytes[2];
+    std::memcpy(bytes, &port, sizeof bytes);
+    EXPECT_EQ(bytes[0], 0x12);
+    EXPECT_EQ(bytes[1], 0x34);
 }
 
 struct DottedRow {
@@ -121,17 +195,6 @@ INSTANTIATE_TEST_SUITE_P(
         DottedRow{"BareHexPrefix", "0x", os::InaddrNone}, DottedRow{"TrailingLetters", "1.2.3.4x", os::InaddrNone},
         DottedRow{"Empty", "", os::InaddrNone}),
     [](const testing::TestParamInfo<DottedRow>& info) { return info.param.name; });
-
-TEST(Sockets, ConversionsNeedNoStartup) {
-    os::Sockets& sockets = os::RealSockets();
-    EXPECT_EQ(sockets.InetNtoa(Address(127, 0, 0, 1)), "127.0.0.1");
-    EXPECT_EQ(sockets.InetNtoa(Address(10, 200, 3, 255)), "10.200.3.255");
-    const std::uint16_t port = sockets.Htons(0x1234);
-    unsigned char bytes[2];
-    std::memcpy(bytes, &port, sizeof bytes);
-    EXPECT_EQ(bytes[0], 0x12);
-    EXPECT_EQ(bytes[1], 0x34);
-}
 
 TEST_F(StartedSockets, ConnectsToAListenerOnLoopback) {
     os::testing::LoopbackListener listener;

@@ -3,10 +3,15 @@
 // child run from a test run.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "os/fakes/fake_system.h"
@@ -25,8 +30,8 @@ using filetest::RunSelfTogether;
 using filetest::Word;
 using os::testing::ScratchDir;
 
-constexpr int Loggers = 6;
-constexpr int EntriesPerLogger = 900;
+constexpr int Loggers = 8;
+constexpr int EntriesPerLogger = 2000;
 constexpr std::size_t MessageSize = 100;
 
 // Every entry the same size, so that both files split into whole entries.
@@ -74,14 +79,46 @@ int LogChild(const std::string& programPath, int logger) {
     return program.beeps == 0 ? 0 : 1;
 }
 
-TEST(ErrorLogProcesses, ConcurrentLoggersCrossTheLimitOnce) {
+// Keeps every ".OLD" generation the loggers make: a hard link holds each one after the next rotation
+// has deleted its name.
+class Generations {
+public:
+    explicit Generations(std::filesystem::path old) : old_(std::move(old)) {}
+
+    void Look() {
+        std::error_code error;
+        if (!std::filesystem::exists(old_, error)) return;
+        if (!kept_.empty() && std::filesystem::equivalent(old_, kept_.back(), error)) return;
+        const std::filesystem::path keep = old_.string() + ".kept" + std::to_string(kept_.size());
+        std::filesystem::create_hard_link(old_, keep, error);
+        if (!error) kept_.push_back(keep);
+    }
+
+    const std::vector<std::filesystem::path>& Kept() const { return kept_; }
+
+private:
+    std::filesystem::path old_;
+    std::vector<std::filesystem::path> kept_;
+};
+
+TEST(ErrorLogProcesses, ConcurrentLoggersLoseNothingAndRotateOncePerCrossing) {
     const std::size_t entrySize = Entry(0, 0).size();
-    const std::size_t total = entrySize * Loggers * EntriesPerLogger;
-    ASSERT_GT(total, std::size_t{LogRotateBytes} + entrySize * Loggers) << "the log must cross the limit";
-    ASSERT_LT(total, 2 * std::size_t{LogRotateBytes}) << "the new log must stay below it";
+    const std::size_t total = std::size_t{Loggers} * EntriesPerLogger;
+    // Every generation holds the entries up to and including the one that crosses the limit.
+    const std::size_t perGeneration = LogRotateBytes / entrySize + 1;
+    ASSERT_GE(total / perGeneration, 2u) << "the loggers must cross the limit more than once";
 
     const ScratchDir dir;
     const std::string program = dir / "Setup.exe";
+    Generations generations(dir / "Setup.log.OLD");
+    std::atomic<bool> done{false};
+    std::thread watcher([&] {
+        while (!done) {
+            generations.Look();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        generations.Look();
+    });
     bool ready = true;
     const std::vector<int> exits = RunSelfTogether(
         Loggers, [&](int logger) { return "--log-child " + Word(program) + " " + std::to_string(logger); },
@@ -89,25 +126,41 @@ TEST(ErrorLogProcesses, ConcurrentLoggersCrossTheLimitOnce) {
             for (int logger = 0; logger < Loggers; ++logger) ready = ready && WaitFor(ReadyName(program, logger));
             PutFile(GoName(program), "");
         });
+    done = true;
+    watcher.join();
     ASSERT_TRUE(ready) << "a child never started";
     for (int logger = 0; logger < Loggers; ++logger) EXPECT_EQ(exits[logger], 0) << logger;
 
-    const std::string old = GetFile(dir / "Setup.log.OLD");
-    const std::string current = GetFile(dir / "Setup.log");
-    EXPECT_GT(old.size(), std::size_t{LogRotateBytes}) << "moved aside only once past the limit";
-    EXPECT_LE(current.size(), std::size_t{LogRotateBytes});
-    EXPECT_EQ(old.size() + current.size(), total) << "a second rotation would have lost a megabyte";
-
     std::map<std::string, int> seen;
-    for (const std::string* log : {&old, &current}) {
-        EXPECT_EQ(log->size() % entrySize, 0u) << "torn entries";
-        CountEntries(*log, entrySize, seen);
+    int torn = 0, wrongSize = 0;
+    for (const auto& kept : generations.Kept()) {
+        const std::string generation = GetFile(kept.string());
+        wrongSize += generation.size() == perGeneration * entrySize ? 0 : 1;
+        torn += generation.size() % entrySize == 0 ? 0 : 1;
+        CountEntries(generation, entrySize, seen);
     }
-    int wrong = 0;
+    const std::string current = GetFile(dir / "Setup.log");
+    EXPECT_EQ(current.size(), (total % perGeneration) * entrySize) << "the entries after the last crossing";
+    torn += current.size() % entrySize == 0 ? 0 : 1;
+    CountEntries(current, entrySize, seen);
+    int lost = 0, duplicated = 0;
     for (int logger = 0; logger < Loggers; ++logger) {
-        for (int index = 0; index < EntriesPerLogger; ++index) wrong += seen[Entry(logger, index)] == 1 ? 0 : 1;
+        for (int index = 0; index < EntriesPerLogger; ++index) {
+            const int count = seen[Entry(logger, index)];
+            lost += count == 0 ? 1 : 0;
+            duplicated += count > 1 ? 1 : 0;
+        }
     }
-    EXPECT_EQ(wrong, 0) << "entries missing, torn or written twice";
+    const std::size_t crossings = total / perGeneration;
+    std::printf(
+        "counts: error log: %d processes x %d entries, %zu rotations for %zu crossings, %d lost, %d torn "
+        "files, %d duplicated\n",
+        Loggers, EntriesPerLogger, generations.Kept().size(), crossings, lost, torn, duplicated);
+    EXPECT_EQ(generations.Kept().size(), crossings) << "one rotation per crossing";
+    EXPECT_EQ(wrongSize, 0) << "a generation moved aside too early or too late";
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(duplicated, 0);
 }
 
 }  // namespace

@@ -380,7 +380,8 @@ public:
         const int fd = open(("/proc/self/fd/" + std::to_string(entry->fd)).c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) return {0, ErrorFromErrno(errno)};
         {
-            // Under the gate, so that no opener empties the file between its look and its cut.
+            // Under the gate, so that no opener empties the file between its look and its cut. On a
+            // file system without byte-range locks the file maps unguarded, as it opens unchecked.
             const Gate gate(fd);
             SetLock(fd, F_RDLCK, MappedByte, false);
         }

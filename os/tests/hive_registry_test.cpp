@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -258,6 +259,17 @@ TEST_F(HiveRegistryTest, WriterKilledMidSaveLeavesAWholeHive) {
     constexpr int Runs = 100;
     HiveRegistry registry(dir_.string());
     ASSERT_EQ(SetDword(registry, "Software\\Keep", "Value", 7), 0);
+    // Kills land anywhere from half a save to a few saves in, however long a save takes on this build.
+    const auto started = std::chrono::steady_clock::now();
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        os::RegKey timing = 0;
+        ASSERT_EQ(registry.CreateKey(os::HkeyLocalMachine, "Software\\Timing", os::KeyAllAccess, timing), 0);
+        const std::vector<std::uint8_t> blob(20000, static_cast<std::uint8_t>(i));
+        ASSERT_EQ(registry.SetValue(timing, "Blob", os::RegBinary, blob.data(), 20000), 0);
+        registry.CloseKey(timing);
+    }
+    const auto saveTime =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started) / 3;
     std::mt19937 random(20261208);
     int whole = 0, oldOrNew = 0, othersKept = 0;
     std::uint32_t saves = 0;
@@ -274,7 +286,8 @@ TEST_F(HiveRegistryTest, WriterKilledMidSaveLeavesAWholeHive) {
                 SetDword(writer, "Software\\Busy", "Save", i);
             }
         }
-        usleep(static_cast<useconds_t>(std::uniform_int_distribution<int>(2000, 40000)(random)));
+        const auto wait = std::uniform_int_distribution<long>(saveTime.count() / 2, saveTime.count() * 4)(random);
+        usleep(static_cast<useconds_t>(wait));
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
         auto hive = os::posix::ParseHive(ReadHive());

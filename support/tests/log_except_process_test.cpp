@@ -3,18 +3,15 @@
 // child run from a test run.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 #include "os/fakes/fake_system.h"
+#include "os/fakes/refusing_files.h"
 #include "os/testing/scratch_dir.h"
 #include "support/error.h"
 #include "support/log_except.h"
@@ -61,6 +58,28 @@ bool WaitFor(const std::string& name) {
     return false;
 }
 
+// The files service of a logging child: each time the child has moved the log aside it links the new
+// ".OLD" copy to a name of its own, while it still holds the log's lock, so that the test finds every
+// generation even after the next rotation has deleted it.
+class KeepingFiles : public os::fakes::RefusingFiles {
+public:
+    explicit KeepingFiles(int logger) : RefusingFiles(os::RealFiles()), logger_(logger) {}
+
+    std::uint32_t Replace(const std::string& from, const std::string& to) override {
+        const std::uint32_t error = RefusingFiles::Replace(from, to);
+        if (error == 0 && to.size() > 4 && to.compare(to.size() - 4, 4, ".OLD") == 0) {
+            std::error_code ignored;
+            std::filesystem::create_hard_link(
+                to, to + ".kept-" + std::to_string(logger_) + "-" + std::to_string(kept_++), ignored);
+        }
+        return error;
+    }
+
+private:
+    int logger_;
+    int kept_ = 0;
+};
+
 int LogChild(const std::string& programPath, int logger) {
     PutFile(ReadyName(programPath, logger), "");
     if (!WaitFor(GoName(programPath))) return 2;
@@ -68,38 +87,17 @@ int LogChild(const std::string& programPath, int logger) {
     program.local = {2026, 12, 0, 6, 9, 5, 7, 0};
     program.modulePath = programPath;
     StartErrorLog(program);
+    KeepingFiles files(logger);
     for (int index = 0; index < EntriesPerLogger; ++index) {
         try {
             throw Error(Message(logger, index));
         } catch (const Error&) {
-            LogException("Child", "Run", "", program, os::RealFiles());
+            LogException("Child", "Run", "", program, files);
         }
     }
     StopErrorLog();
     return program.beeps == 0 ? 0 : 1;
 }
-
-// Keeps every ".OLD" generation the loggers make: a hard link holds each one after the next rotation
-// has deleted its name.
-class Generations {
-public:
-    explicit Generations(std::filesystem::path old) : old_(std::move(old)) {}
-
-    void Look() {
-        std::error_code error;
-        if (!std::filesystem::exists(old_, error)) return;
-        if (!kept_.empty() && std::filesystem::equivalent(old_, kept_.back(), error)) return;
-        const std::filesystem::path keep = old_.string() + ".kept" + std::to_string(kept_.size());
-        std::filesystem::create_hard_link(old_, keep, error);
-        if (!error) kept_.push_back(keep);
-    }
-
-    const std::vector<std::filesystem::path>& Kept() const { return kept_; }
-
-private:
-    std::filesystem::path old_;
-    std::vector<std::filesystem::path> kept_;
-};
 
 TEST(ErrorLogProcesses, ConcurrentLoggersLoseNothingAndRotateOncePerCrossing) {
     const std::size_t entrySize = Entry(0, 0).size();
@@ -110,15 +108,6 @@ TEST(ErrorLogProcesses, ConcurrentLoggersLoseNothingAndRotateOncePerCrossing) {
 
     const ScratchDir dir;
     const std::string program = dir / "Setup.exe";
-    Generations generations(dir / "Setup.log.OLD");
-    std::atomic<bool> done{false};
-    std::thread watcher([&] {
-        while (!done) {
-            generations.Look();
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-        generations.Look();
-    });
     bool ready = true;
     const std::vector<int> exits = RunSelfTogether(
         Loggers, [&](int logger) { return "--log-child " + Word(program) + " " + std::to_string(logger); },
@@ -126,15 +115,17 @@ TEST(ErrorLogProcesses, ConcurrentLoggersLoseNothingAndRotateOncePerCrossing) {
             for (int logger = 0; logger < Loggers; ++logger) ready = ready && WaitFor(ReadyName(program, logger));
             PutFile(GoName(program), "");
         });
-    done = true;
-    watcher.join();
     ASSERT_TRUE(ready) << "a child never started";
     for (int logger = 0; logger < Loggers; ++logger) EXPECT_EQ(exits[logger], 0) << logger;
 
+    std::vector<std::string> generations;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("Setup.log.OLD.kept-", 0) == 0) generations.push_back(GetFile(entry.path().string()));
+    }
     std::map<std::string, int> seen;
     int torn = 0, wrongSize = 0;
-    for (const auto& kept : generations.Kept()) {
-        const std::string generation = GetFile(kept.string());
+    for (const std::string& generation : generations) {
         wrongSize += generation.size() == perGeneration * entrySize ? 0 : 1;
         torn += generation.size() % entrySize == 0 ? 0 : 1;
         CountEntries(generation, entrySize, seen);
@@ -155,8 +146,8 @@ TEST(ErrorLogProcesses, ConcurrentLoggersLoseNothingAndRotateOncePerCrossing) {
     std::printf(
         "counts: error log: %d processes x %d entries, %zu rotations for %zu crossings, %d lost, %d torn "
         "files, %d duplicated\n",
-        Loggers, EntriesPerLogger, generations.Kept().size(), crossings, lost, torn, duplicated);
-    EXPECT_EQ(generations.Kept().size(), crossings) << "one rotation per crossing";
+        Loggers, EntriesPerLogger, generations.size(), crossings, lost, torn, duplicated);
+    EXPECT_EQ(generations.size(), crossings) << "one rotation per crossing";
     EXPECT_EQ(wrongSize, 0) << "a generation moved aside too early or too late";
     EXPECT_EQ(lost, 0);
     EXPECT_EQ(torn, 0);

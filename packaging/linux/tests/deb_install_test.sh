@@ -31,6 +31,13 @@ fail() {
 
 # The machine's hive stays byte for byte as it was. Where there is none, a marker hive stands in for
 # one (the package must not remove it either) and goes again at the end.
+marker() { printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\PackageTest]\r\n"Marker"="kept"\r\n'; }
+# A run killed before its clean-up (a time-out) leaves its marker behind: that hive is this test's own.
+if [ -e "$hive" ] && cmp -s "$hive" <(marker); then
+  echo "removing the marker hive that an earlier, killed run left in $registry"
+  rm -f "$hive" "$hive.lock"
+  rmdir "$registry" "$(dirname "$registry")" 2>/dev/null
+fi
 had_registry_dir=0 had_registry_parent=0 marker_hive=0
 [ -d "$registry" ] && had_registry_dir=1
 [ -d "$(dirname "$registry")" ] && had_registry_parent=1
@@ -62,7 +69,7 @@ fi
 installed=1
 
 if [ ! -e "$work/hive.before" ]; then
-  printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\PackageTest]\r\n"Marker"="kept"\r\n' >"$work/hive.before"
+  marker >"$work/hive.before"
   cp -p "$work/hive.before" "$hive"
   marker_hive=1
 fi

@@ -2,8 +2,9 @@
 #include "trans/trans.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
+#include <experimental/simd>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "support/qor_file.h"
 
 namespace qor {
+
+namespace stdx = std::experimental;
 
 std::array<TTransRecord, MaxTextId + 1> TranslationTable;
 bool TranslationFileRead = false;
@@ -43,10 +46,86 @@ private:
     os::FileHandle handle_;
 };
 
-// The whole file's bytes, in a buffer that is not cleared before the read fills it.
+// ---- A block of bytes at a time ----
+// The widest vector of bytes the target compares in one step. The scans below are forced inline: a
+// call per line costs as much as the scan of the line itself.
+using Block = stdx::native_simd<char>;
+constexpr std::size_t BlockSize = Block::size();
+
+bool EndsLine(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+
+constexpr auto LineEnds = [](const Block& bytes) {
+    return bytes == Block('\r') || bytes == Block('\n') || bytes == Block('\0');
+};
+
+// The bar (0x7c) and the backslash (0x5c) differ in one bit only: setting it in every byte finds both
+// with one comparison.
+constexpr auto BarsAndBackslashes = [](const Block& bytes) { return (bytes | Block(0x20)) == Block(0x7c); };
+
+constexpr auto Bars = [](const Block& bytes) { return bytes == Block('|'); };
+
+// Which byte of the block at `at` is the first that `marks` marks, or the block's size for none.
+template <typename Marks>
+[[gnu::always_inline]] inline std::size_t FirstMarked(const char* at, Marks marks) {
+    const Block::mask_type marked = marks(Block(at, stdx::element_aligned));
+    return stdx::any_of(marked) ? static_cast<std::size_t>(stdx::find_first_set(marked)) : BlockSize;
+}
+
+// The first marked position at or after `at` and before `end`, or `end`. Whole blocks are read, so
+// the content must go on for a block past `end`.
+template <typename Marks>
+std::size_t FirstMarkedBefore(const char* content, std::size_t at, std::size_t end, Marks marks) {
+    for (; at < end; at += BlockSize) {
+        const std::size_t found = FirstMarked(content + at, marks);
+        if (found < BlockSize) return std::min(at + found, end);
+    }
+    return end;
+}
+
+// The first CR, LF or byte of value 0 at or after `at`, or the content's size: whole blocks while
+// they fit, then the rest byte by byte.
+[[gnu::always_inline]] inline std::size_t LineEnd(std::string_view bytes, std::size_t at) {
+    for (; at + BlockSize <= bytes.size(); at += BlockSize) {
+        const std::size_t found = FirstMarked(bytes.data() + at, LineEnds);
+        if (found < BlockSize) return at + found;
+    }
+    while (at < bytes.size() && !EndsLine(bytes[at])) ++at;
+    return at;
+}
+
+// Calls `onLine` with each line of the content: CR LF, a lone CR and a lone LF each end a line, a
+// byte of value 0 ends the whole text, and the last line needs no line end.
+template <typename OnLine>
+void ForEachLine(std::string_view bytes, OnLine&& onLine) {
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const std::size_t end = LineEnd(bytes, start);
+        const bool textEnds = end == bytes.size() || bytes[end] == '\0';
+        // A line that nothing ends is one only if it holds something. One call: the reader's line work
+        // is inlined here.
+        if (!textEnds || end > start) onLine(bytes.substr(start, end - start));
+        if (textEnds) return;
+        // CR LF is one line end, LF CR two.
+        start = end + (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1);
+    }
+}
+
+// The read keeps this many bytes of value 0 after the content, so that a line's fields can be read
+// in whole blocks and its end stops any run of digits.
+constexpr std::size_t Padding = BlockSize;
+
+// The whole file's bytes, in a buffer that is not cleared before the read fills it, with the padding
+// after them.
 struct FileBytes {
     std::unique_ptr<char[]> data;
     std::size_t size = 0;
+
+    explicit FileBytes(std::size_t capacity) : data(std::make_unique_for_overwrite<char[]>(capacity + Padding)) {}
+
+    void Pad(std::size_t filled) {
+        size = filled;
+        std::fill_n(data.get() + size, Padding, '\0');
+    }
 };
 
 // The bytes the table's texts live in: whole file contents, kept as they were read (their texts
@@ -106,10 +185,10 @@ FileBytes LoadOnce(const std::string& path, os::Files& files) {
     const OpenFile open(files, opened.handle);
     const os::SizeResult size = files.Size(opened.handle);
     if (size.error != 0) throw Error(FileError("Cannot read", path, size.error));
-    FileBytes bytes{std::make_unique_for_overwrite<char[]>(size.size), 0};
+    FileBytes bytes(size.size);
     const os::TransferResult read = files.Read(opened.handle, bytes.data.get(), size.size);
     if (!read.ok) throw Error(FileError("Cannot read", path, read.error));
-    bytes.size = read.count;
+    bytes.Pad(read.count);
     return bytes;
 }
 
@@ -183,115 +262,62 @@ std::size_t Unescape(char* text, std::size_t size, std::size_t firstBackslash) {
     return out;
 }
 
-bool EndsLine(char c) { return c == '\r' || c == '\n' || c == '\0'; }
-
-// ---- Eight bytes at a time ----
-// A word holds eight bytes of the content, the first byte in its lowest bits; a mark is the high bit
-// of a byte's eight.
-static_assert(std::endian::native == std::endian::little, "the word scans take the first byte as the lowest");
-
-using Word = std::uint64_t;
-constexpr Word Ones = 0x0101010101010101u;
-constexpr Word Highs = 0x8080808080808080u;
-constexpr std::size_t WordSize = sizeof(Word);
-
-Word LoadWord(const char* at) {
-    Word word;
-    std::memcpy(&word, at, WordSize);
-    return word;
-}
-
-// Marks every byte below `limit` (at most 128), and perhaps a byte above a marked one (a borrow runs
-// on): the first mark is always exact.
-constexpr Word MarksBelow(Word word, unsigned limit) { return (word - Ones * limit) & ~word & Highs; }
-
-// Which byte of the word holds the first mark.
-constexpr std::size_t FirstMarked(Word marks) { return static_cast<std::size_t>(std::countr_zero(marks)) / 8; }
-
-// The first position at or after `at` that `IsStop` accepts, or the content's size. `Candidates`
-// marks at least every stop byte of a word, and its first mark is exact; the others are checked.
-template <typename Candidates, typename IsStop>
-std::size_t FindStop(std::string_view bytes, std::size_t at, Candidates candidates, IsStop isStop) {
-    for (; at + WordSize <= bytes.size(); at += WordSize) {
-        for (Word marks = candidates(LoadWord(bytes.data() + at)); marks != 0; marks &= marks - 1) {
-            const std::size_t stop = at + FirstMarked(marks);
-            if (isStop(bytes[stop])) return stop;
-        }
-    }
-    for (; at < bytes.size(); ++at) {
-        if (isStop(bytes[at])) return at;
-    }
-    return bytes.size();
-}
-
-// CR, LF and 0 are below 14; a tab or another control byte among the candidates is passed over.
-Word LineEndCandidates(Word word) { return MarksBelow(word, 14); }
-
-// Where a text may stop or need a look: a bar, a backslash or a line end. The bar (0x7c) and the
-// backslash (0x5c) differ in one bit only, so setting it in every byte finds both with one test.
-Word TextStopCandidates(Word word) { return MarksBelow(word, 14) | MarksBelow((word | Ones * 0x20) ^ Ones * 0x7c, 1); }
-
-bool StopsText(char c) { return c == '|' || c == '\\' || EndsLine(c); }
-
-// A number field at `at` of the content: digits up to the first other byte, which is consumed with
-// the field unless it ends the line; no digits give 0. Values past 32 bits wrap: the range checks of
-// the store apply to what comes out. Byte by byte: the fields are short, and their lengths, predicted,
-// keep the next field's position off the path that waits for the bytes. The result comes back in
-// registers rather than through a position in memory, which each field would have to wait for.
+// A number field at `at`: digits up to the first other byte, which is consumed with the field unless
+// it ends the line; no digits give 0. Values past 32 bits wrap: the range checks of the store apply
+// to what comes out. The line's end, or the padding after the last line, stops the digits.
 struct NumberField {
     std::uint32_t value;
     std::size_t next;  // where the next field begins
 };
 
-NumberField ReadNumberField(std::string_view bytes, std::size_t at) {
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+[[gnu::always_inline]] inline NumberField ReadNumberField(const char* content, std::size_t at) {
     std::uint32_t value = 0;
-    for (; at < bytes.size(); ++at) {
-        const char c = bytes[at];
-        if (c < '0' || c > '9') return {value, EndsLine(c) ? at : at + 1};
+    for (;; ++at) {
+        const char c = content[at];
+        if (!IsDigit(c)) return {value, EndsLine(c) ? at : at + 1};
         value = value * 10 + static_cast<std::uint32_t>(c - '0');
     }
-    return {value, at};
 }
 
-// Stores the text records of content the store keeps, in one pass: each line's numbers, then its text
-// up to the closing bar, and on to the line's end. A stored text refers to its bytes in the content,
-// unescaped where they stand. Lines that cannot store are not looked at past their numbers.
-void ReadTexts(char* content, std::size_t size) {
-    const std::string_view bytes(content, size);
-    std::size_t at = 0;
-    while (at < size) {
-        std::size_t lineEnd = 0;
-        std::string_view* slot = nullptr;
-        const NumberField recordType = ReadNumberField(bytes, at);
-        at = recordType.next;
-        if (recordType.value == RecordTypeText) {
-            const NumberField language = ReadNumberField(bytes, at);
-            const NumberField id = ReadNumberField(bytes, language.next);
-            at = id.next;
-            slot = EmptySlot(static_cast<std::int32_t>(id.value), static_cast<std::uint8_t>(language.value));
-        }
-        if (slot == nullptr) {
-            lineEnd = FindLineEnd(bytes, at);
-        } else {
-            std::size_t stop = FindStop(bytes, at, TextStopCandidates, StopsText);
-            std::size_t backslash = std::string_view::npos;
-            while (stop < size && bytes[stop] == '\\') {
-                if (backslash == std::string_view::npos) backslash = stop;
-                stop = FindStop(bytes, stop + 1, TextStopCandidates, StopsText);
-            }
-            if (stop < size && bytes[stop] == '|') {
-                const std::size_t length = stop - at;
-                *slot = {content + at,
-                         backslash == std::string_view::npos ? length : Unescape(content + at, length, backslash - at)};
-                // Mostly the line ends right after the bar.
-                lineEnd = stop + 1 < size && EndsLine(bytes[stop + 1]) ? stop + 1 : FindLineEnd(bytes, stop + 1);
-            } else {
-                lineEnd = stop;
-            }
-        }
-        if (lineEnd == size || bytes[lineEnd] == '\0') return;
-        at = LineAfter(bytes, lineEnd);
+// Stores the text record of the line from `start` to its end at `end`, if it is one and its slot is
+// empty: its numbers, then its text up to its first bar, unescaped where it stands.
+void ReadLine(char* content, std::size_t start, std::size_t end) {
+    NumberField language;
+    if (content[start] == '2' && content[start + 1] == '|' && IsDigit(content[start + 2]) &&
+        content[start + 3] == '|') {
+        // A text record as the file is written: its type and a one-digit language.
+        language = {static_cast<std::uint32_t>(content[start + 2] - '0'), start + 4};
+    } else {
+        const NumberField recordType = ReadNumberField(content, start);
+        if (recordType.value != RecordTypeText) return;
+        language = ReadNumberField(content, recordType.next);
     }
+    const NumberField id = ReadNumberField(content, language.next);
+    std::string_view* const slot =
+        EmptySlot(static_cast<std::int32_t>(id.value), static_cast<std::uint8_t>(language.value));
+    if (slot == nullptr) return;
+    const std::size_t text = id.next;
+    std::size_t bar = FirstMarkedBefore(content, text, end, BarsAndBackslashes);
+    if (bar == end) return;
+    const std::size_t backslash = content[bar] == '\\' ? bar : std::string_view::npos;
+    if (backslash != std::string_view::npos) {
+        bar = FirstMarkedBefore(content, backslash + 1, end, Bars);
+        if (bar == end) return;
+    }
+    const std::size_t length = bar - text;
+    *slot = {content + text,
+             backslash == std::string_view::npos ? length : Unescape(content + text, length, backslash - text)};
+}
+
+// Stores the text records of content the store keeps, followed by its padding. The work on a line's
+// fields does not hold up finding the next line's end.
+void ReadTexts(char* content, std::size_t size) {
+    ForEachLine({content, size}, [content](std::string_view line) {
+        const auto start = static_cast<std::size_t>(line.data() - content);
+        ReadLine(content, start, start + line.size());
+    });
 }
 
 }  // namespace
@@ -305,7 +331,7 @@ void ReadTranslationFile(os::Files& files, os::System& system) {
         if (!files.FindFirst(path, os::Files::AttributeDirectory)) return;
         FileBytes bytes = Load(path, files, system);
         // The texts stay where they were read: the table keeps the content.
-        ReadTexts(Store.Keep(std::move(bytes.data), bytes.size), bytes.size);
+        ReadTexts(Store.Keep(std::move(bytes.data), bytes.size + Padding), bytes.size);
         TranslationFileRead = true;
     } catch (...) {
         // Start-up goes on without the file's texts; the entry describes the error being handled.
@@ -331,15 +357,16 @@ void RegisterConstantText(std::int32_t id, std::string_view text) {
     if (std::string_view* slot = RegisterSlot(id)) *slot = text;
 }
 
-std::size_t FindLineEnd(std::string_view bytes, std::size_t start) {
-    return FindStop(bytes, start, LineEndCandidates, EndsLine);
+void SplitLines(std::string_view bytes, const std::function<void(std::string_view)>& onLine) {
+    ForEachLine(bytes, onLine);
 }
 
 void ReadTranslationText(std::string_view bytes) {
     if (bytes.empty()) return;
-    auto copy = std::make_unique_for_overwrite<char[]>(bytes.size());
-    std::memcpy(copy.get(), bytes.data(), bytes.size());
-    ReadTexts(Store.Keep(std::move(copy), bytes.size()), bytes.size());
+    FileBytes copy(bytes.size());
+    std::memcpy(copy.data.get(), bytes.data(), bytes.size());
+    copy.Pad(bytes.size());
+    ReadTexts(Store.Keep(std::move(copy.data), copy.size + Padding), copy.size);
 }
 
 std::size_t TranslationTextBytes() { return Store.Held(); }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -54,32 +55,10 @@ void RegisterText(std::int32_t id, std::string_view text);
 // are): the slot refers to the text itself, without a copy.
 void RegisterConstantText(std::int32_t id, std::string_view text);
 
-// Where the line that starts at `start` ends: the position of the first CR, LF or byte of value 0
-// at or after it, or the content's size when there is none.
-std::size_t FindLineEnd(std::string_view bytes, std::size_t start);
-
-// Where the line after a line end (a CR or LF at `end`) begins: CR LF is one line end, LF CR two.
-inline std::size_t LineAfter(std::string_view bytes, std::size_t end) {
-    return end + (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1);
-}
-
 // Calls `onLine` with each line of the file's content, in order: CR LF, a lone CR and a lone LF each
 // end a line (so LF CR ends two), a byte of value 0 ends the whole text, and the last line needs no
 // line end. The lines point into `bytes`.
-template <typename OnLine>
-void SplitLines(std::string_view bytes, OnLine&& onLine) {
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        const std::size_t end = FindLineEnd(bytes, start);
-        const bool textEnds = end == bytes.size() || bytes[end] == '\0';
-        if (textEnds) {
-            if (end > start) onLine(bytes.substr(start, end - start));
-            return;
-        }
-        onLine(bytes.substr(start, end - start));
-        start = LineAfter(bytes, end);
-    }
-}
+void SplitLines(std::string_view bytes, const std::function<void(std::string_view)>& onLine);
 
 // Stores the text records of a file's content, line by line in file order. The table keeps its own
 // copy of the content.

@@ -8,6 +8,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -169,7 +170,13 @@ TEST_F(Agreement, GeneratedFilesLeaveTheSameSlots) {
 }
 
 TEST_F(Agreement, LineEndsAtEveryOffsetAreFound) {
-    // A line end at each position of an eight-byte word, after bytes of every value but the line ends.
+    // A line end at each position of the first blocks the splitter compares at once, after bytes of
+    // every value but the line ends; and the same line with nothing after it.
+    const auto lines = [](std::string_view bytes) {
+        std::vector<std::string_view> found;
+        SplitLines(bytes, [&found](std::string_view line) { found.push_back(line); });
+        return found;
+    };
     for (std::size_t length = 0; length < 40; ++length) {
         for (const char end : {'\r', '\n', '\0'}) {
             std::string bytes;
@@ -178,19 +185,25 @@ TEST_F(Agreement, LineEndsAtEveryOffsetAreFound) {
                 while (c == '\r' || c == '\n' || c == '\0') c = static_cast<char>(Pick(256));
                 bytes += c;
             }
-            const std::size_t endAt = bytes.size();
+            const std::string line = bytes;
             bytes += end;
             bytes += "tail";
-            ASSERT_EQ(FindLineEnd(bytes, 0), endAt) << "length " << length;
-            ASSERT_EQ(FindLineEnd(bytes.substr(0, endAt), 0), endAt) << "no end, length " << length;
+            const std::vector<std::string_view> split = lines(bytes);
+            ASSERT_EQ(split.size(), end == '\0' ? (length > 0 ? 1u : 0u) : 2u) << "length " << length;
+            if (!split.empty()) {
+                ASSERT_EQ(split.front(), line) << "length " << length;
+            }
+            const std::vector<std::string_view> alone = lines(line);
+            ASSERT_EQ(alone, length > 0 ? std::vector<std::string_view>{line} : std::vector<std::string_view>{})
+                << "no end, length " << length;
         }
     }
 }
 
 TEST_F(Agreement, TextsEndAtTheirBarAtEveryOffset) {
-    // Texts of every length up to five words, of bytes that neither end a line nor the text, some next
+    // Texts of every length up to two and a half blocks, of bytes that neither end a line nor the text, some next
     // to one that does (control bytes, and bytes one bit away from the bar and the backslash); each
-    // with and without an escape in it, and at every offset of the line's first word.
+    // with and without an escape in it, and at every offset of the line's first block.
     const auto plain = [this] {
         static const std::string Neighbours = "\t\x0b\x0c\x0e\x1f\x3c\x5d\x7d\xfc\xdc";
         char c = Pick(3) == 0 ? Neighbours[Pick(Neighbours.size())] : static_cast<char>(Pick(256));
@@ -207,7 +220,7 @@ TEST_F(Agreement, TextsEndAtTheirBarAtEveryOffset) {
                 written.insert(at, "\\p");
                 text.insert(at, "|");
             }
-            const std::string padding(Pick(8), '0');
+            const std::string padding(Pick(16), '0');
             ReleaseTranslationTable();
             ReadTranslationText("2|1|" + padding + "77|" + written + "|" + written + "|\r\n");
             ASSERT_EQ(Slot(77, 1), text) << "length " << length << (escaped ? ", escaped" : "");

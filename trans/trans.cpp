@@ -2,6 +2,8 @@
 #include "trans/trans.h"
 
 #include <algorithm>
+#include <array>
+#include <bitset>
 #include <cstring>
 #include <experimental/simd>
 #include <functional>
@@ -17,7 +19,14 @@ namespace qor {
 
 namespace stdx = std::experimental;
 
-std::array<TTransRecord, MaxTextId + 1> TranslationTable;
+namespace {
+
+// The table itself: only this module writes it.
+std::array<TTransRecord, MaxTextId + 1> Table;
+
+}  // namespace
+
+const std::array<TTransRecord, MaxTextId + 1>& TranslationTable = Table;
 bool TranslationFileRead = false;
 
 namespace {
@@ -204,49 +213,53 @@ FileBytes Load(const std::string& path, os::Files& files, os::System& system) {
     }
 }
 
+// For each byte after a backslash, the byte that escape stands for, or -1 where it forms no escape. A
+// table rather than a switch: one load instead of a jump that depends on the letter.
+constexpr std::array<std::int16_t, 256> EscapedBytes = [] {
+    std::array<std::int16_t, 256> produced{};
+    produced.fill(-1);
+    produced['0'] = '\0';
+    produced['n'] = '\r';
+    produced['p'] = '|';
+    produced['r'] = '\n';
+    produced['s'] = '\\';
+    produced['t'] = '\t';
+    return produced;
+}();
+
 // The byte an escape letter stands for; nothing for any other letter.
 bool Unescaped(char letter, char& produced) {
-    switch (letter) {
-    case '0':
-        produced = '\0';
-        return true;
-    case 'n':
-        produced = '\r';
-        return true;
-    case 'p':
-        produced = '|';
-        return true;
-    case 'r':
-        produced = '\n';
-        return true;
-    case 's':
-        produced = '\\';
-        return true;
-    case 't':
-        produced = '\t';
-        return true;
-    default:
-        return false;
-    }
+    const std::int16_t escaped = EscapedBytes[static_cast<unsigned char>(letter)];
+    if (escaped < 0) return false;
+    produced = static_cast<char>(escaped);
+    return true;
 }
 
 bool AlwaysReplaced(std::int32_t id) { return (id >= 1 && id <= 1000) || (id >= 4000 && id <= 6000); }
 
 bool ValidId(std::int32_t id) { return id >= 1 && id <= MaxTextId; }
 
-// The slot a file text may go to: none for a language above 4 or an id outside the table, and none
-// once the slot holds a text.
-std::string_view* EmptySlot(std::int32_t id, std::uint8_t language) {
-    if (language >= LanguageCount || !ValidId(id)) return nullptr;
-    std::string_view& slot = TranslationTable[static_cast<std::size_t>(id)].Texts[language];
-    return slot.empty() ? &slot : nullptr;
+// Which slots hold a text, one bit each, kept with every change of the table: whether a slot is free
+// is asked of every line of the file, and the bits answer from a few kilobytes where the table's
+// slots are spread over half a megabyte.
+std::bitset<(MaxTextId + 1) * LanguageCount> Filled;
+
+std::size_t SlotIndex(std::int32_t id, std::uint8_t language) {
+    return static_cast<std::size_t>(id) * LanguageCount + language;
 }
 
-// The Dutch slot a registered text goes to, if it may.
-std::string_view* RegisterSlot(std::int32_t id) {
-    if (!ValidId(id)) return nullptr;
-    std::string_view& slot = TranslationTable[static_cast<std::size_t>(id)].Texts[0];
-    return AlwaysReplaced(id) || slot.empty() ? &slot : nullptr;
+// Whether a file text may go to the slot: not for a language above 4 or an id outside the table, and
+// not once the slot holds a text.
+bool MayFill(std::int32_t id, std::uint8_t language) {
+    return language < LanguageCount && ValidId(id) && !Filled[SlotIndex(id, language)];
+}
+
+// Whether a registered text may go to the Dutch slot of an id.
+bool MayRegister(std::int32_t id) { return ValidId(id) && (AlwaysReplaced(id) || !Filled[SlotIndex(id, 0)]); }
+
+[[gnu::always_inline]] inline void Put(std::int32_t id, std::uint8_t language, std::string_view text) {
+    Table[static_cast<std::size_t>(id)].Texts[language] = text;
+    Filled[SlotIndex(id, language)] = !text.empty();
 }
 
 // Resolves the escapes of a text in place, from its first backslash on, and gives the new length.
@@ -295,9 +308,9 @@ void ReadLine(char* content, std::size_t start, std::size_t end) {
         language = ReadNumberField(content, recordType.next);
     }
     const NumberField id = ReadNumberField(content, language.next);
-    std::string_view* const slot =
-        EmptySlot(static_cast<std::int32_t>(id.value), static_cast<std::uint8_t>(language.value));
-    if (slot == nullptr) return;
+    const auto textId = static_cast<std::int32_t>(id.value);
+    const auto languageNumber = static_cast<std::uint8_t>(language.value);
+    if (!MayFill(textId, languageNumber)) return;
     const std::size_t text = id.next;
     std::size_t bar = FirstMarkedBefore(content, text, end, BarsAndBackslashes);
     if (bar == end) return;
@@ -307,8 +320,9 @@ void ReadLine(char* content, std::size_t start, std::size_t end) {
         if (bar == end) return;
     }
     const std::size_t length = bar - text;
-    *slot = {content + text,
-             backslash == std::string_view::npos ? length : Unescape(content + text, length, backslash - text)};
+    Put(textId, languageNumber,
+        {content + text,
+         backslash == std::string_view::npos ? length : Unescape(content + text, length, backslash - text)});
 }
 
 // Stores the text records of content the store keeps, followed by its padding. The work on a line's
@@ -340,7 +354,7 @@ void ReadTranslationFile(os::Files& files, os::System& system) {
 }
 
 void StoreTranslation(std::string_view text, std::int32_t id, std::uint8_t language) {
-    if (std::string_view* slot = EmptySlot(id, language)) *slot = Store.Copy(text);
+    if (MayFill(id, language)) Put(id, language, Store.Copy(text));
 }
 
 void UnescapeText(std::string& text) {
@@ -350,11 +364,11 @@ void UnescapeText(std::string& text) {
 }
 
 void RegisterText(std::int32_t id, std::string_view text) {
-    if (std::string_view* slot = RegisterSlot(id)) *slot = Store.Copy(text);
+    if (MayRegister(id)) Put(id, 0, Store.Copy(text));
 }
 
 void RegisterConstantText(std::int32_t id, std::string_view text) {
-    if (std::string_view* slot = RegisterSlot(id)) *slot = text;
+    if (MayRegister(id)) Put(id, 0, text);
 }
 
 void SplitLines(std::string_view bytes, const std::function<void(std::string_view)>& onLine) {
@@ -374,7 +388,8 @@ std::size_t TranslationTextBytes() { return Store.Held(); }
 void StartTranslationTable() { ReadTranslationFile(); }
 
 void ReleaseTranslationTable() {
-    TranslationTable.fill({});
+    Table.fill({});
+    Filled.reset();
     Store.Release();
     TranslationFileRead = false;
 }

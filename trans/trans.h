@@ -28,8 +28,9 @@ struct TTransRecord {
     std::array<std::string_view, LanguageCount> Texts;
 };
 
-// Indexed by text id; entry 0 exists but nothing fills it.
-extern std::array<TTransRecord, MaxTextId + 1> TranslationTable;
+// Indexed by text id; entry 0 exists but nothing fills it. The functions below fill it; everybody
+// else reads it.
+extern const std::array<TTransRecord, MaxTextId + 1>& TranslationTable;
 
 // True once ReadTranslationFile has gone through the whole file without an error.
 extern bool TranslationFileRead;

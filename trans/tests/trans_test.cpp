@@ -202,6 +202,10 @@ TEST_P(RegisterTable, EmptyTextEmptiesOnlyAnAlwaysReplacedSlot) {
     StoreTranslation("file", row.id, 0);
     RegisterText(row.id, "");
     EXPECT_EQ(Slot(row.id, 0), row.replaces ? "" : "file");
+    // A slot emptied so is free again; one that kept its text is not.
+    StoreTranslation("again", row.id, 0);
+    ReadTranslationText("2|0|" + std::to_string(row.id) + "|file again|");
+    EXPECT_EQ(Slot(row.id, 0), row.replaces ? "again" : "file");
 }
 
 INSTANTIATE_TEST_SUITE_P(Ids, RegisterTable, testing::ValuesIn(RegisterRows),
@@ -243,6 +247,11 @@ TEST_F(StoreRules, ReleaseGivesEveryTextBackAndForgetsTheFile) {
     EXPECT_EQ(TranslationTextBytes(), 0u);
     EXPECT_EQ(FilledSlots(), 0);
     EXPECT_FALSE(TranslationFileRead);
+    // Every slot is free again.
+    StoreTranslation("after", 1, 0);
+    ReadTranslationText("2|4|7000|after|");
+    EXPECT_EQ(Slot(1, 0), "after");
+    EXPECT_EQ(Slot(7000, 4), "after");
 }
 
 }  // namespace

@@ -110,8 +110,17 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    // Repetitions of the two benchmarks run in random alternation, so that both medians come from the
+    // same stretch of time on a machine that others share; flags on the command line come later and
+    // win.
+    static char repetitions[] = "--benchmark_repetitions=9";
+    static char interleaving[] = "--benchmark_enable_random_interleaving=true";
+    static char aggregatesOnly[] = "--benchmark_report_aggregates_only=true";
+    std::vector<char*> arguments{argv[0], repetitions, interleaving, aggregatesOnly};
+    arguments.insert(arguments.end(), argv + 1, argv + argc);
+    int count = static_cast<int>(arguments.size());
+    benchmark::Initialize(&count, arguments.data());
+    if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) return 1;
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();

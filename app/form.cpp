@@ -20,7 +20,43 @@ std::string VersionText(std::uint16_t version) {
     return std::to_string(version & 0xFF) + "." + std::to_string(version >> 8);
 }
 
+// The result label of each step.
+constexpr std::pair<ControlId, TestStep> StepLabels[] = {
+    {ControlId::LabelResultGHI, TestStep::Lookup},
+    {ControlId::LabelResultOS, TestStep::Socket},
+    {ControlId::LabelResultC, TestStep::Connect},
+};
+
+std::optional<TestStep> StepShownBy(ControlId id) {
+    for (const auto& [label, step] : StepLabels) {
+        if (label == id) return step;
+    }
+    return std::nullopt;
+}
+
+const StepResult* StepShownBy(ControlId id, const TestResult& result) {
+    const std::optional<TestStep> step = StepShownBy(id);
+    return step ? &result.Step(*step) : nullptr;
+}
+
 }  // namespace
+
+std::optional<std::string> TestText(ControlId id, const TestResult* test) {
+    const bool shows =
+        StepShownBy(id) || id == ControlId::LabelHost || id == ControlId::LabelAddr || id == ControlId::LabelPort;
+    if (!shows) return std::nullopt;
+    if (!test) return "-";
+    if (const StepResult* step = StepShownBy(id, *test)) return step->Text();
+    if (id == ControlId::LabelHost) return test->OfficialNameText();
+    if (id == ControlId::LabelAddr) return test->AddressText();
+    return test->PortText();
+}
+
+std::string TForm1::ShownText(ControlId id, const TestResult* test) const {
+    if (id == ControlId::LabelResultInit && startup_) return *startup_ == 0 ? "Ok" : qor::WinsockErrorText(*startup_);
+    if (std::optional<std::string> text = TestText(id, test)) return *text;
+    return Control(id).text;
+}
 
 std::string ErrorBoxText(const std::string& message) {
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
@@ -41,13 +77,14 @@ TForm1::TForm1(View& view, os::Registry& registry, os::Sockets& sockets, os::Sys
 
 void TForm1::FormCreate() { Create(true); }
 
-void TForm1::FormCreateWithoutStoring() { Create(false); }
+long TForm1::FormCreateWithoutStoring() { return Create(false); }
 
-void TForm1::Create(bool storeBack) {
+long TForm1::Create(bool storeBack) {
+    long read = os::ErrorSuccess;
     if (storeBack) {
         LoadSettings(settings, registry_);
     } else {
-        ReadSettings(settings, registry_);
+        read = ReadSettings(settings, registry_);
     }
     Control(ControlId::EditHostName).text = settings.hostName;
     Control(ControlId::EditPort).text = std::to_string(settings.port);
@@ -58,6 +95,7 @@ void TForm1::Create(bool storeBack) {
 
     os::WsaData data{};
     const int started = sockets_.Startup(WinsockVersion11, data);
+    startup_ = started;
     if (started == 0) {
         ShowWinsockData(data);
     } else {
@@ -70,6 +108,7 @@ void TForm1::Create(bool storeBack) {
         Control(ControlId::ButtonSetDefault).visible = false;
         Control(ControlId::EditPort).width = LayoutRow(ControlId::EditHostName).width;
     }
+    return read;
 }
 
 void TForm1::ShowWinsockData(const os::WsaData& data) {
@@ -155,54 +194,45 @@ void TForm1::ButtonTestClick() {
                                   ControlId::LabelResultGHI, ControlId::LabelResultOS, ControlId::LabelResultC}) {
         Control(label).text = "?";
     }
+    lastTest_ = TestResult{};  // every step waiting, as the labels now show
     settings.hostName = Control(ControlId::EditHostName).text;
     settings.port = StrToInt(Control(ControlId::EditPort).text);
     view_.RepaintNow();
 
-    const os::InAddr dotted = sockets_.InetAddr(settings.hostName);
-    if (dotted == os::InaddrNone) {
-        const std::optional<os::HostEntry> host = sockets_.GetHostByName(settings.hostName);
-        if (!host) {
-            ShowFailed(ControlId::LabelResultGHI, sockets_.GetLastError());
-            return;
+    ConnectionTest::Observer observer;
+    observer.finished = [this](const TestResult& result, TestStep step) { PaintStep(result, step); };
+    lastTest_ = ConnectionTest(sockets_).Run(settings.hostName, settings.port, TestSocket, observer);
+}
+
+// Each step's labels, with a repaint wherever the window shows progress; a failed look-up ends the test
+// without one.
+void TForm1::PaintStep(const TestResult& result, TestStep step) {
+    lastTest_ = result;
+    const auto paint = [&](ControlId id) {
+        ControlState& state = Control(id);
+        state.text = *TestText(id, &result);
+        if (const StepResult* shown = StepShownBy(id, result); shown && shown->outcome == StepOutcome::Failed) {
+            state.fontColour = Red;
+            state.code = shown->code;
         }
-        settings.hostName = host->name;
-        ServerAddr = host->addresses.front();
-        Control(ControlId::LabelResultGHI).text = "Ok";
-        Control(ControlId::LabelHost).text = host->name;
-    } else {
-        Control(ControlId::LabelResultGHI).text = "-";
-        Control(ControlId::LabelHost).text = "-";
-        ServerAddr = dotted;
-    }
-    view_.RepaintNow();
-
-    Control(ControlId::LabelAddr).text = sockets_.InetNtoa(ServerAddr);
-    Control(ControlId::LabelPort).text = std::to_string(settings.port);
-    view_.RepaintNow();
-
-    TestSocket = sockets_.Socket(os::AfInet, os::SockStream, 0);
-    if (TestSocket == os::InvalidSocket) {
-        ShowFailed(ControlId::LabelResultOS, sockets_.GetLastError());
+    };
+    switch (step) {
+    case TestStep::Lookup:
+        paint(ControlId::LabelResultGHI);
+        if (!result.HasAddress()) return;
+        if (result.found) settings.hostName = result.found->name;
+        ServerAddr = result.address;
+        paint(ControlId::LabelHost);
         view_.RepaintNow();
-        return;
-    }
-    // Neither option decides the test, so their results are not examined.
-    const std::int32_t on = 1;
-    sockets_.SetSockOpt(TestSocket, os::SolSocket, os::SoDontLinger16, &on, sizeof on);
-    sockets_.SetSockOpt(TestSocket, os::SolSocket, os::SoKeepAlive, &on, sizeof on);
-    Control(ControlId::LabelResultOS).text = "Ok";
-    os::SockAddrIn address{};
-    address.sin_family = os::AfInet;
-    // The port field holds 32 bits, a socket address 16: only the low half is used.
-    address.sin_port = sockets_.Htons(static_cast<std::uint16_t>(settings.port & 0xFFFF));
-    address.sin_addr = ServerAddr;
-    view_.RepaintNow();
-
-    if (sockets_.Connect(TestSocket, &address, sizeof address) != 0) {
-        ShowFailed(ControlId::LabelResultC, sockets_.GetLastError());
-    } else {
-        Control(ControlId::LabelResultC).text = "Ok";
+        paint(ControlId::LabelAddr);
+        paint(ControlId::LabelPort);
+        break;
+    case TestStep::Socket:
+        paint(ControlId::LabelResultOS);
+        break;
+    case TestStep::Connect:
+        paint(ControlId::LabelResultC);
+        break;
     }
     view_.RepaintNow();
 }

@@ -4,8 +4,10 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 
+#include "app/connection_test.h"
 #include "app/layout.h"
 #include "app/settings.h"
 #include "os/registry.h"
@@ -38,6 +40,10 @@ struct ControlState {
 // The text of the error box for a message: "." is appended when the last character sorts after ".".
 std::string ErrorBoxText(const std::string& message);
 
+// What a control of the connection test shows of `test` ("-" for every one before a test), or nothing
+// for any other control.
+std::optional<std::string> TestText(ControlId id, const TestResult* test);
+
 class TForm1 {
 public:
     TForm1(View& view, os::Registry& registry, os::Sockets& sockets, os::System& system);
@@ -57,8 +63,8 @@ public:
 
     void FormCreate();
     // The same, but the settings are only read (never created nor stored back): for looking without
-    // changing anything.
-    void FormCreateWithoutStoring();
+    // changing anything. The result is that of the settings' read (see ReadSettings).
+    long FormCreateWithoutStoring();
     // Harmless when called again: the window is closed once.
     void FormClose();
     void ButtonOkClick();
@@ -72,6 +78,14 @@ public:
     // not count, also when a key (Enter, Esc) sends it to a button in that state.
     void Click(ControlId id);
 
+    // WSAStartup's result at creation: 0, or the error code; nothing before creation.
+    std::optional<int> Startup() const { return startup_; }
+    // The last connection test's results, as its labels show them; nothing before the first test.
+    const std::optional<TestResult>& LastTest() const { return lastTest_; }
+    // What a control shows, the result labels taken from the start-up and from `test` (nothing: no
+    // test has run) rather than from their texts.
+    std::string ShownText(ControlId id, const TestResult* test) const;
+
     ServerSettings settings;
     std::uint32_t ServerAddr = 0;
     os::Socket TestSocket = 0;
@@ -79,11 +93,12 @@ public:
 private:
     class TestRun;
 
-    void Create(bool storeBack);
+    long Create(bool storeBack);
     void ShowWinsockData(const os::WsaData& data);
     // A failed WinSock step: its label in red with the error's text.
     void ShowFailed(ControlId label, int code);
     void CloseTestSocket();
+    void PaintStep(const TestResult& result, TestStep step);
     void CopyFrom(ControlId label);
 
     View& view_;
@@ -91,6 +106,8 @@ private:
     os::Sockets& sockets_;
     os::System& system_;
     bool closed_ = false;
+    std::optional<int> startup_;
+    std::optional<TestResult> lastTest_;
     std::array<ControlState, static_cast<std::size_t>(ControlId::Count)> controls_;
 };
 

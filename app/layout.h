@@ -95,6 +95,8 @@ struct ControlSpec {
     KeyRole key = KeyRole::None;
     int fontPixels = 13;
     std::uint32_t fontColour = 0;  // 0x00BBGGRR, as the window's colour values are written
+    // A caption's values: the controls that show, left to right on its row, what it names (Count: none).
+    std::array<ControlId, 2> values = {ControlId::Count, ControlId::Count};
 };
 
 inline constexpr std::uint32_t Black = 0;
@@ -105,6 +107,11 @@ inline constexpr std::string_view FontFamily = "Arial";
 
 // The form itself: placed at 226, 164 with an outer size of 644 x 449.
 extern const std::array<ControlSpec, static_cast<std::size_t>(ControlId::Count)> FormLayout;
+
+// The groups as a reader takes them in: top to bottom, left to right.
+inline constexpr std::array<ControlId, 5> GroupReadingOrder = {ControlId::GroupWinsock, ControlId::GroupSystem,
+                                                               ControlId::GroupServer, ControlId::GroupRetrieved,
+                                                               ControlId::GroupResults};
 
 inline const ControlSpec& LayoutRow(ControlId id) { return FormLayout[static_cast<std::size_t>(id)]; }
 

@@ -17,5 +17,7 @@ std::string_view ProgramVersion();
 // order with its "caption: value" lines (the texts as shown, the last test's results included). Lines
 // end in "\n"; the texts are the program's own 8-bit texts.
 std::string FormReport(const TForm1& form, const os::SystemTime& madeAt);
+// The same with the results of `test` (nothing: no test) in place of the window's last test.
+std::string FormReport(const TForm1& form, const TestResult* test, const os::SystemTime& madeAt);
 
 }  // namespace corvix

@@ -113,13 +113,15 @@ void LoadSettings(ServerSettings& settings, os::Registry& registry) {
     SaveSettings(settings, registry);
 }
 
-void ReadSettings(ServerSettings& settings, os::Registry& registry) {
+long ReadSettings(ServerSettings& settings, os::Registry& registry) {
     OpenedKey key(registry, os::KeyQueryValue, OpenedKey::Mode::OnlyExisting);
     if (key.Opened()) {
         settings = ReadValues(registry, key.Key());
     } else if (key.Result() == os::ErrorFileNotFound) {
         settings = ServerSettings{std::string(DefaultServerHost), DefaultServerPort};
+        return os::ErrorSuccess;
     }
+    return key.Result();
 }
 
 long SaveSettings(const ServerSettings& settings, os::Registry& registry) {
@@ -135,10 +137,24 @@ long SaveSettings(const ServerSettings& settings, os::Registry& registry) {
     return os::ErrorSuccess;
 }
 
+namespace {
+
+std::string Why(long code) {
+    if (code == os::ErrorAccessDenied) return "access denied";
+    if (code == os::ErrorBadDb) return "the registry is damaged, error " + std::to_string(code);
+    return "error " + std::to_string(code);
+}
+
+}  // namespace
+
 std::string NotStoredMessage(long code) {
-    const std::string why = code == os::ErrorAccessDenied ? "access denied" : "error " + std::to_string(code);
     return "The settings were not stored: the registry key HKEY_LOCAL_MACHINE" + std::string(SettingsKeyPath) +
-           " cannot be opened for writing (" + why + "). " + std::string(os::WriteAccessHint());
+           " cannot be opened for writing (" + Why(code) + "). " + std::string(os::WriteAccessHint());
+}
+
+std::string NotReadMessage(long code) {
+    return "The stored settings cannot be read: the registry key HKEY_LOCAL_MACHINE" + std::string(SettingsKeyPath) +
+           " cannot be opened (" + Why(code) + ")";
 }
 
 }  // namespace corvix

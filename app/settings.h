@@ -27,8 +27,8 @@ void LoadSettings(ServerSettings& settings, os::Registry& registry);
 
 // Reads both values and fixes the port like LoadSettings, but never creates the key nor writes: a key
 // that does not exist yet gives the defaults the window would store, one that cannot be opened leaves
-// `settings` as it was.
-void ReadSettings(ServerSettings& settings, os::Registry& registry);
+// `settings` as it was and gives the code of that failure (os::ErrorSuccess otherwise).
+long ReadSettings(ServerSettings& settings, os::Registry& registry);
 
 // Writes both values. A key that cannot be opened for writing stores nothing; the result is then the
 // code of that failure (os::ErrorSuccess when both were written). A failed write raises qor::Error.
@@ -36,6 +36,9 @@ long SaveSettings(const ServerSettings& settings, os::Registry& registry);
 
 // What to tell a user whose settings could not be stored because the key did not open with `code`.
 std::string NotStoredMessage(long code);
+
+// What to tell a user whose stored settings could not be read because the key did not open with `code`.
+std::string NotReadMessage(long code);
 
 // The server's port is not configurable: whatever was stored, it is 234.
 void ApplyFixedPort(std::int32_t& port);

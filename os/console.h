@@ -1,10 +1,10 @@
-// The console service: the program's output streams and how the process ends when it cannot finish.
+// The console service: the program's arguments and output streams, and how Ctrl+C ends the process.
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace os {
 
@@ -22,17 +22,24 @@ public:
     virtual ~Console() = default;
 
     // Writes UTF-8 text at once, "\n" ending a line in the system's own way (a console shows Unicode;
-    // a pipe or file gets UTF-8, with CR LF line ends on Windows).
-    virtual void Write(Stream stream, std::string_view text) = 0;
+    // a pipe or file gets UTF-8, with CR LF line ends on Windows). ErrorSuccess when all of it was
+    // written, otherwise the system's error code (a full disk: ErrorDiskFull; a closed stream:
+    // ErrorInvalidHandle; a reader gone: ErrorNoData).
+    virtual long Write(Stream stream, std::string_view text) = 0;
 
     // From now on Ctrl+C (and Ctrl+Break) end the process at once with `ending`; the system closes the
     // process's sockets and files. `ending.exitCode` must outlive the process.
     virtual void EndOnInterrupt(const Ending& ending) = 0;
-
-    // Ends the process with `ending` when it is still running `limit` from now.
-    virtual void EndAfter(std::chrono::milliseconds limit, const Ending& ending) = 0;
 };
 
 Console& RealConsole();
+
+// Before anything else is opened: standard input, output and error that are closed are opened on the
+// null device, so that no file or socket the program opens later takes their place.
+void OpenStandardStreams();
+
+// The program's arguments after its name, as UTF-8 (on Windows from the command line's Unicode form,
+// not from a code page that may lack some of its characters).
+std::vector<std::string> ProgramArguments(int argc, char* argv[]);
 
 }  // namespace os

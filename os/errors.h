@@ -30,6 +30,7 @@ inline constexpr std::uint32_t ErrorBadPathname = 161;
 inline constexpr std::uint32_t ErrorAlreadyExists = 183;
 inline constexpr std::uint32_t ErrorFilenameExcedRange = 206;
 inline constexpr std::uint32_t ErrorFileTooLarge = 223;
+inline constexpr std::uint32_t ErrorNoData = 232;  // the pipe is being closed: its reader is gone
 inline constexpr std::uint32_t ErrorMoreData = 234;
 inline constexpr std::uint32_t ErrorInvalidAddress = 487;
 inline constexpr std::uint32_t ErrorFileInvalid = 1006;

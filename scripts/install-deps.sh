@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
-  googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev netcat-openbsd
+  googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev netcat-openbsd iproute2
   qt6-base-dev libgl-dev fonts-liberation xvfb xauth
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine64 wine32:i386

@@ -1,13 +1,16 @@
 #include "app/cli/command_line.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
-#include <functional>
-#include <optional>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <thread>
 
-#include "app/cli/json.h"
+#include "app/connection_test.h"
 #include "app/form.h"
 #include "app/report.h"
 #include "platform/windows1252.h"
@@ -15,410 +18,634 @@
 namespace corvix::cli {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Json = nlohmann::ordered_json;
+using std::chrono::milliseconds;
 
-// The connection test's steps, each with the result label the window shows it in.
-struct Step {
-    ControlId caption;
-    ControlId result;
-    std::string_view name;
-    int exitCode;
-};
-constexpr std::array<Step, 3> Steps = {{
-    {ControlId::Label9, ControlId::LabelResultGHI, "lookup", ExitLookupFailed},
-    {ControlId::Label12, ControlId::LabelResultOS, "socket", ExitSocketFailed},
-    {ControlId::Label33, ControlId::LabelResultC, "connect", ExitConnectFailed},
-}};
-
+constexpr milliseconds RunTimeLimit{21000};  // the longest the window's connect waits
 constexpr std::size_t StepColumn = 22;
 
-// Stands in for the window: notes when each step of a test finishes, and keeps the errors the logic
-// would show in a box.
+// An argument (UTF-8) as it may stand in a message: in the program's code page where it fits, every
+// other byte and every control character escaped.
+std::string Echo(std::string_view argument) {
+    std::string refused;
+    if (const std::optional<std::string> text = qor::Utf8ToWindows1252(argument, refused)) {
+        return qor::EscapeControls(*text);
+    }
+    std::string ascii;
+    for (const char c : argument) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\x%02x", unsigned{static_cast<unsigned char>(c)});
+        ascii += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c) : escape;
+    }
+    return qor::EscapeControls(ascii);
+}
+
+// Everything a run prints goes through here: lines stay whole when the time limit ends the run from
+// another thread, nothing is printed once it has, and a failed write is remembered.
+class Output {
+public:
+    explicit Output(os::Console& console) : console_(console) {}
+
+    // 8-bit text, each line shown with its control characters escaped.
+    void Out(std::string_view text) { Write(os::Stream::Out, Lines(text)); }
+    void Err(std::string_view text) { Write(os::Stream::Err, Lines(text)); }
+    void OutUtf8(std::string_view text) { Write(os::Stream::Out, text); }
+
+    std::recursive_mutex& Mutex() { return mutex_; }
+    // From now on every write is dropped.
+    void Close() {
+        const std::lock_guard lock(mutex_);
+        closed_ = true;
+    }
+    long Failure() const { return failure_; }
+
+private:
+    static std::string Lines(std::string_view text) {
+        std::string shown;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t end = std::min(text.find('\n', at), text.size());
+            shown += qor::Windows1252ToUtf8(qor::EscapeControls(text.substr(at, end - at)));
+            if (end < text.size()) shown += '\n';
+            at = end + 1;
+        }
+        return shown;
+    }
+
+    void Write(os::Stream stream, std::string_view utf8) {
+        const std::lock_guard lock(mutex_);
+        // After a failed write standard output says nothing more: the reader would miss a part anyway.
+        if (closed_ || (stream == os::Stream::Out && failure_ != 0)) return;
+        const long written = console_.Write(stream, utf8);
+        if (stream == os::Stream::Out && written != os::ErrorSuccess) failure_ = written;
+    }
+
+    os::Console& console_;
+    std::recursive_mutex mutex_;
+    bool closed_ = false;
+    long failure_ = os::ErrorSuccess;
+};
+
+// Calls `expire` on a thread of its own when `limit` passes before it is destroyed.
+class Watchdog {
+public:
+    Watchdog(milliseconds limit, std::function<void()> expire)
+        : thread_([this, limit, expire = std::move(expire)] {
+              std::unique_lock lock(mutex_);
+              if (disarmed_.wait_for(lock, limit, [this] { return done_; })) return;
+              lock.unlock();
+              expire();
+          }) {}
+    ~Watchdog() {
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        disarmed_.notify_all();
+        thread_.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable disarmed_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// Stands in for the window: keeps the errors the logic would show in a box.
 class CommandView final : public View {
 public:
-    using Finished = std::function<void(std::size_t step)>;
-
-    void Attach(const TForm1& form) { form_ = &form; }
-    void OnFinished(Finished finished) { finished_ = std::move(finished); }
-
-    void RepaintNow() override { Observe(); }
-    void Close() override { closed = true; }
+    void RepaintNow() override {}
+    void Close() override {}
     void ShowError(const std::string& text) override { errors.push_back(text); }
 
-    // A step whose label has left "?" finished since the last look (the window repaints after every
-    // step), so its time is the time since then. A failed look-up ends the test without a repaint:
-    // the caller looks once more at the end.
-    void Observe() {
-        const Clock::time_point now = Clock::now();
-        bool allWaiting = true;
-        for (std::size_t i = 0; i < Steps.size(); ++i) {
-            const std::string& text = form_->Control(Steps[i].result).text;
-            allWaiting = allWaiting && text == "?";
-            if (started_ && !elapsedMs[i] && text != "?") {
-                elapsedMs[i] = std::chrono::duration_cast<std::chrono::milliseconds>(now - last_).count();
-                if (finished_) finished_(i);
-            }
-        }
-        started_ = started_ || allWaiting;
-        last_ = now;
-    }
-
     std::vector<std::string> errors;
-    bool closed = false;
-    std::array<std::optional<std::int64_t>, Steps.size()> elapsedMs;
-
-private:
-    const TForm1* form_ = nullptr;
-    Finished finished_;
-    bool started_ = false;
-    Clock::time_point last_ = Clock::now();
 };
 
-struct Command {
-    std::string name;
-    bool json = false;
-    std::optional<std::string> host;
-    std::optional<std::int64_t> warningMs;
-};
-
-bool IsCommand(const std::string& word) {
-    return word == "show" || word == "test" || word == "set-host" || word == "check";
+int StepExitCode(TestStep step) {
+    switch (step) {
+    case TestStep::Lookup:
+        return ExitLookupFailed;
+    case TestStep::Socket:
+        return ExitSocketFailed;
+    case TestStep::Connect:
+        break;
+    }
+    return ExitConnectFailed;
 }
 
-// A host name fit to be looked up and stored: not empty, no control characters.
-bool IsHostName(const std::string& text) {
-    if (text.empty()) return false;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) return false;
+// The caption the window shows for a step.
+std::string_view StepCaption(TestStep step) {
+    switch (step) {
+    case TestStep::Lookup:
+        return LayoutRow(ControlId::Label9).text;
+    case TestStep::Socket:
+        return LayoutRow(ControlId::Label12).text;
+    case TestStep::Connect:
+        break;
     }
-    return true;
+    return LayoutRow(ControlId::Label33).text;
 }
 
-std::optional<std::int64_t> Milliseconds(const std::string& text) {
-    if (text.empty() || text.size() > 9) return std::nullopt;
-    std::int64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    if (value == 0) return std::nullopt;
-    return value;
+std::int64_t Milliseconds(TestClock::duration elapsed) {
+    return std::chrono::duration_cast<milliseconds>(elapsed).count();
 }
 
-// Fills `command`; the message of the first bad argument otherwise.
-std::optional<std::string> Parse(const std::vector<std::string>& arguments, Command& command) {
-    if (arguments.empty()) return "no command given (try --help)";
-    const std::string& first = arguments[0];
-    if (first == "--help" || first == "-h" || first == "--version") {
-        if (arguments.size() > 1) return "unexpected argument '" + arguments[1] + "'";
-        command.name = first == "--version" ? "version" : "help";
-        return std::nullopt;
-    }
-    if (!IsCommand(first)) {
-        return (first.starts_with("-") ? "unknown option '" : "unknown command '") + first + "'";
-    }
-    command.name = first;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "--json" && (command.name == "show" || command.name == "test")) {
-            command.json = true;
-        } else if (argument == "--warning" && command.name == "check") {
-            if (i + 1 == arguments.size()) return "--warning needs a number of milliseconds";
-            command.warningMs = Milliseconds(arguments[++i]);
-            if (!command.warningMs) return "bad number of milliseconds for --warning: '" + arguments[i] + "'";
-        } else if (argument.starts_with("-") && argument.size() > 1) {
-            return "unknown option '" + argument + "' for " + command.name;
-        } else if (command.name != "show" && !command.host) {
-            if (!IsHostName(argument)) return "bad host name '" + argument + "'";
-            command.host = argument;
-        } else {
-            return "unexpected argument '" + argument + "'";
-        }
-    }
-    if (command.name == "set-host" && !command.host) return "set-host needs a host name";
-    return std::nullopt;
+// "21 s", "0.2 s".
+std::string LimitText(milliseconds limit) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", static_cast<double>(limit.count()) / 1000);
+    return text;
 }
 
-std::string HelpText(const std::string& program) {
-    return "Usage: " + program +
-           " COMMAND [OPTIONS]\n"
-           "The Corvix Tcp/Ip Configuration tool's facts, connection test and settings, for scripts.\n"
-           "\n"
-           "Commands:\n"
-           "  show [--json]           the WinSock facts, the OS, WOW64 and the stored server settings;\n"
-           "                          reads only, never writes the settings\n"
-           "  test [HOST] [--json]    the connection test to the stored host (or HOST, not stored), port 234\n"
-           "  set-host HOST           stores HOST as the server's host name, with port 234\n"
-           "  check [HOST] [--warning MS]\n"
-           "                          the test as a monitoring plugin: one status line; a connect slower\n"
-           "                          than MS milliseconds is a warning\n"
-           "  --help                  this text\n"
-           "  --version               the program's version\n"
-           "\n"
-           "Exit codes of show, test and set-host:\n"
-           "  0 everything Ok             1 the stored settings could not be read\n"
-           "  2 the look-up failed        3 the socket could not be opened\n"
-           "  4 the connect failed        5 the settings could not be stored\n"
-           "  6 socket start-up failed    64 usage error       130 interrupted (Ctrl+C)\n"
-           "Exit codes of check: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.\n"
-           "No run takes longer than 21 seconds.\n";
+std::string Seconds(std::int64_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
+    return text;
 }
 
-class Run {
-public:
-    Run(const std::string& program, const Command& command, Services& services)
-        : program_(program),
-          command_(command),
-          services_(services),
-          form_(view_, services.registry, services.sockets, services.system) {
-        view_.Attach(form_);
-    }
-
-    int Execute() {
-        ArmEndings();
-        if (command_.name == "set-host") return SetHost();
-        form_.Run([](TForm1& f) { f.FormCreateWithoutStoring(); });
-        stored_ = form_.settings;  // a test takes the edit fields into the same fields
-        if (!view_.errors.empty()) return Fail(command_.name == "check" ? CheckUnknown : ExitSettingsUnreadable);
-        if (command_.name == "show") return Show();
-        if (command_.name == "check") return Check();
-        return Test();
-    }
-
-    ~Run() {
-        form_.Run([](TForm1& f) { f.FormClose(); });
-    }
-    Run(const Run&) = delete;
-    Run& operator=(const Run&) = delete;
-
-private:
-    bool StartupFailed() const { return form_.Control(ControlId::LabelResultInit).code != 0; }
-
-    void Out(std::string_view eightBitText) {
-        services_.console.Write(os::Stream::Out, qor::Windows1252ToUtf8(eightBitText));
-    }
-    void Err(std::string_view eightBitText) {
-        services_.console.Write(os::Stream::Err, qor::Windows1252ToUtf8(eightBitText));
-    }
-
-    // Ctrl+C and the time limit end the process at once, saying so in the command's own way.
-    void ArmEndings() {
-        const bool check = command_.name == "check";
-        deadlineExit_ = check                         ? CheckCritical
-                        : command_.name == "test"     ? ExitLookupFailed
-                        : command_.name == "set-host" ? ExitNotStored
-                                                      : ExitStartupFailed;
-        interruptExit_ = check ? CheckUnknown : ExitInterrupted;
-        const std::string limit = std::to_string(RunTimeLimit.count() / 1000);
-        services_.console.EndOnInterrupt(
-            check ? os::Ending{"CORVIX TCPIP UNKNOWN - interrupted\n", os::Stream::Out, &interruptExit_}
-                  : os::Ending{program_ + ": interrupted\n", os::Stream::Err, &interruptExit_});
-        services_.console.EndAfter(RunTimeLimit,
-                                   check ? os::Ending{"CORVIX TCPIP CRITICAL - no result within " + limit + " s\n",
-                                                      os::Stream::Out, &deadlineExit_}
-                                         : os::Ending{program_ + ": no result within " + limit + " s; stopped\n",
-                                                      os::Stream::Err, &deadlineExit_});
-    }
-
-    int Fail(int exitCode) {
-        for (const std::string& error : view_.errors) {
-            if (command_.name == "check") {
-                Out("CORVIX TCPIP UNKNOWN - " + error + "\n");
-            } else {
-                Err(program_ + ": " + error + "\n");
-            }
-        }
-        return exitCode;
-    }
-
-    int SetHost() {
-        form_.Control(ControlId::EditHostName).text = *command_.host;
-        form_.Control(ControlId::EditPort).text = std::to_string(services_.serverPort);
-        form_.Run([](TForm1& f) { f.ButtonOkClick(); });
-        if (!view_.errors.empty()) return Fail(ExitNotStored);
-        Out("Stored host name " + *command_.host + ", port " + std::to_string(services_.serverPort) + ".\n");
-        return ExitOk;
-    }
-
-    int Show() {
-        const int exitCode = StartupFailed() ? ExitStartupFailed : ExitOk;
-        if (command_.json) {
-            services_.console.Write(os::Stream::Out, Json(false, exitCode));
-        } else {
-            Out(FormReport(form_, services_.system.LocalTime()));
-        }
-        return exitCode;
-    }
-
-    // The button's test on the host and port given, or the stored host.
-    void RunTest(CommandView::Finished finished) {
-        if (command_.host) form_.Control(ControlId::EditHostName).text = *command_.host;
-        form_.Control(ControlId::EditPort).text = std::to_string(services_.serverPort);
-        testedHost_ = form_.Control(ControlId::EditHostName).text;
-        view_.OnFinished([this, finished](std::size_t step) {
-            // Past the look-up, a run cut short by the time limit failed to connect.
-            if (step == 0) deadlineExit_.store(command_.name == "check" ? CheckCritical : ExitConnectFailed);
-            if (finished) finished(step);
-        });
-        form_.Run([](TForm1& f) { f.ButtonTestClick(); });
-        view_.Observe();
-    }
-
-    int TestExitCode() const {
-        if (StartupFailed()) return ExitStartupFailed;
-        if (!view_.errors.empty()) return ExitSettingsUnreadable;
-        for (const Step& step : Steps) {
-            if (form_.Control(step.result).code != 0) return step.exitCode;
-        }
-        return ExitOk;
-    }
-
-    int Test() {
-        RunTest(command_.json ? CommandView::Finished{} : [this](std::size_t i) {
-            std::string line = form_.Control(Steps[i].caption).text;
-            line.resize(std::max(StepColumn, line.size() + 1), ' ');
-            Out(line + form_.Control(Steps[i].result).text + "  (" + std::to_string(*view_.elapsedMs[i]) + " ms)\n");
-        });
-        const int exitCode = TestExitCode();
-        if (command_.json) {
-            services_.console.Write(os::Stream::Out, Json(true, exitCode));
-        } else {
-            for (const std::string& error : view_.errors) Err(program_ + ": " + error + "\n");
-            Out("\n" + FormReport(form_, services_.system.LocalTime()));
-        }
-        return exitCode;
-    }
-
-    int Check() {
-        if (StartupFailed()) {
-            Out("CORVIX TCPIP UNKNOWN - socket start-up failed: " + form_.Control(ControlId::LabelResultInit).text +
-                "\n");
-            return CheckUnknown;
-        }
-        RunTest({});
-        if (!view_.errors.empty()) return Fail(CheckUnknown);
-        for (std::size_t i = 0; i < Steps.size(); ++i) {
-            const ControlState& result = form_.Control(Steps[i].result);
-            if (result.code != 0) {
-                Out("CORVIX TCPIP CRITICAL - " + std::string(Steps[i].name) + " " + result.text + "\n");
-                return CheckCritical;
-            }
-        }
-        const std::int64_t ms = view_.elapsedMs[2].value_or(0);
-        const bool slow = command_.warningMs && ms > *command_.warningMs;
-        std::string line = std::string("CORVIX TCPIP ") + (slow ? "WARNING" : "OK") + " - " + testedHost_ + ":" +
-                           std::to_string(services_.serverPort) + " connected in " + std::to_string(ms) +
-                           " ms | time=" + Seconds(ms) + "s";
-        if (command_.warningMs) line += ";" + Seconds(*command_.warningMs);
-        Out(line + "\n");
-        return slow ? CheckWarning : CheckOk;
-    }
-
-    static std::string Seconds(std::int64_t ms) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(ms / 1000),
-                      static_cast<long long>(ms % 1000));
-        return text;
-    }
-
-    // A label's text as JSON, or null while it holds no finding ("-", "?").
-    void Finding(JsonWriter& json, std::string_view key, ControlId id) const {
-        const std::string& text = form_.Control(id).text;
-        if (text == "-" || text == "?") {
-            json.Null(key);
-        } else {
-            json.Text(key, text);
-        }
-    }
-
-    // UTF-8, ready to write.
-    std::string Json(bool withTest, int exitCode) const {
-        const auto text = [this](ControlId id) -> const std::string& { return form_.Control(id).text; };
-        JsonWriter json;
-        json.BeginObject();
-        json.BeginObject("program").Text("name", ApplicationTitle).Text("version", ProgramVersion()).EndObject();
-        json.BeginObject("winsock");
-        json.BeginObject("startup")
-            .Text("result", text(ControlId::LabelResultInit))
-            .Number("code", form_.Control(ControlId::LabelResultInit).code)
-            .EndObject();
-        // Without WinSock the window shows its controls' initial texts: no facts.
-        const std::pair<std::string_view, ControlId> facts[] = {
-            {"version", ControlId::LabelVersion},         {"description", ControlId::LabelDescription},
-            {"systemStatus", ControlId::LabelSysStat},    {"maxSockets", ControlId::LabelMaxSockets},
-            {"maxDatagram", ControlId::LabelMaxDataGram}, {"hostName", ControlId::LabelHostName},
-        };
-        for (const auto& [key, id] : facts) {
-            if (StartupFailed()) {
-                json.Null(key);
-            } else {
-                json.Text(key, text(id));
-            }
-        }
-        json.EndObject();
-        json.BeginObject("system").Text("os", text(ControlId::LabelOs)).Text("wow64", text(ControlId::LabelIsWow64));
-        json.EndObject();
-        json.BeginObject("settings").Text("hostName", stored_.hostName).Number("port", stored_.port);
-        json.EndObject();
-        if (withTest) {
-            json.BeginObject("test").Text("host", testedHost_).Number("port", services_.serverPort);
-            json.BeginArray("steps");
-            for (std::size_t i = 0; i < Steps.size(); ++i) {
-                const ControlState& result = form_.Control(Steps[i].result);
-                json.BeginObject().Text("step", Steps[i].name).Text("result", result.text).Number("code", result.code);
-                if (view_.elapsedMs[i]) {
-                    json.Number("elapsedMs", *view_.elapsedMs[i]);
-                } else {
-                    json.Null("elapsedMs");
-                }
-                json.EndObject();
-            }
-            json.EndArray();
-            Finding(json, "officialName", ControlId::LabelHost);
-            Finding(json, "address", ControlId::LabelAddr);
-            json.EndObject();
-        }
-        json.Number("exitCode", exitCode);
-        json.EndObject();
-        return json.Finish();
-    }
-
-    const std::string& program_;
-    const Command& command_;
-    Services& services_;
-    CommandView view_;
-    TForm1 form_;
-    std::string testedHost_;
-    ServerSettings stored_;
-    // Read by the endings, which may come after this run has been destroyed.
-    static inline std::atomic<int> deadlineExit_{0};
-    static inline std::atomic<int> interruptExit_{0};
+struct Parsed {
+    const Verb* verb = nullptr;
+    std::string global;  // "--help" or "--version" instead of a verb
+    std::map<std::string_view, std::string> options;
+    std::optional<std::string> host;  // in the program's code page
 };
 
 }  // namespace
 
+// One verb run: the window's logic created without storing, then the verb's work. The time limit's
+// thread reads the test's progress and prints under the output's lock.
+class Invocation {
+public:
+    Invocation(const std::string& program, const Parsed& parsed, Services& services, Output& output)
+        : program_(program),
+          parsed_(parsed),
+          verb_(*parsed.verb),
+          services_(services),
+          output_(output),
+          form_(view_, services.registry, services.sockets, services.system) {}
+
+    ~Invocation() {
+        form_.Run([](TForm1& f) { f.FormClose(); });
+    }
+    Invocation(const Invocation&) = delete;
+    Invocation& operator=(const Invocation&) = delete;
+
+    int Execute() {
+        ArmInterrupt();
+        int exitCode = 0;
+        {
+            const Watchdog watchdog(TimeLimit(), [this] { Expire(); });
+            exitCode = verb_.handler(*this);
+        }
+        const std::lock_guard lock(output_.Mutex());
+        return expired_ ? *expired_ : exitCode;
+    }
+
+    int Show() {
+        if (const int failed = Create(); failed != ExitOk) return End(failed);
+        if (!StartupFailed()) return End(ExitOk);
+        error_ = StartupError();
+        return End(ExitStartupFailed);
+    }
+
+    int Test() {
+        if (const int failed = Create(); failed != ExitOk) return End(failed);
+        RunTest();
+        return End(TestExitCode());
+    }
+
+    int SetHost() {
+        form_.Control(ControlId::EditHostName).text = *parsed_.host;
+        form_.Control(ControlId::EditPort).text = std::to_string(services_.serverPort);
+        form_.Run([](TForm1& f) { f.ButtonOkClick(); });
+        if (!view_.errors.empty()) {
+            for (const std::string& error : view_.errors) output_.Err(program_ + ": " + error + "\n");
+            return ExitNotStored;
+        }
+        output_.Out("Stored host name " + *parsed_.host + ", port " + std::to_string(services_.serverPort) + ".\n");
+        return ExitOk;
+    }
+
+    int Check() {
+        if (Create() != ExitOk) return Status(CheckUnknown, error_);
+        if (StartupFailed()) return Status(CheckUnknown, StartupError());
+        RunTest();
+        return CheckOutcome();
+    }
+
+private:
+    milliseconds TimeLimit() const { return services_.timeLimit.value_or(verb_.timeLimit); }
+    bool StartupFailed() const { return form_.Startup().value_or(0) != 0; }
+    std::string StartupError() const {
+        return "socket start-up failed: " + form_.ShownText(ControlId::LabelResultInit, nullptr);
+    }
+    bool WantsJson() const { return parsed_.options.contains("--json"); }
+    std::string Host() const { return parsed_.host.value_or(stored_.hostName); }
+
+    // Ctrl+C ends the process at once, saying so in the verb's own way.
+    void ArmInterrupt() {
+        interruptExit_ = verb_.plugin ? CheckUnknown : ExitInterrupted;
+        services_.console.EndOnInterrupt(
+            verb_.plugin ? os::Ending{"CORVIX TCPIP UNKNOWN - interrupted\n", os::Stream::Out, &interruptExit_}
+                         : os::Ending{program_ + ": interrupted\n", os::Stream::Err, &interruptExit_});
+    }
+
+    // The window's creation, reading only; ExitOk, or the code of a failure, whose message is kept.
+    int Create() {
+        long read = os::ErrorSuccess;
+        form_.Run([&read](TForm1& f) { read = f.FormCreateWithoutStoring(); });
+        stored_ = form_.settings;
+        if (!view_.errors.empty()) {
+            error_ = view_.errors.front();
+            return ExitSettingsUnreadable;
+        }
+        // Settings that exist but cannot be read must not be tested as if the host were empty; a host
+        // given on the command line needs none.
+        if (read != os::ErrorSuccess && !parsed_.host) {
+            error_ = NotReadMessage(read);
+            return ExitSettingsUnreadable;
+        }
+        return ExitOk;
+    }
+
+    void RunTest() {
+        const std::string host = Host();
+        ConnectionTest::Observer observer;
+        observer.started = [this](const TestResult& result, TestStep step) {
+            const std::lock_guard lock(output_.Mutex());
+            test_ = result;
+            running_ = step;
+        };
+        observer.finished = [this](const TestResult& result, TestStep step) {
+            const std::lock_guard lock(output_.Mutex());
+            test_ = result;
+            running_.reset();
+            if (!verb_.plugin && !WantsJson()) StepLine(result.Step(step));
+        };
+        os::Socket socket = os::InvalidSocket;
+        const TestResult result = ConnectionTest(services_.sockets).Run(host, services_.serverPort, socket, observer);
+        const std::lock_guard lock(output_.Mutex());
+        test_ = result;
+    }
+
+    void StepLine(const StepResult& step) {
+        std::string line(StepCaption(step.step));
+        line.resize(std::max(StepColumn, line.size() + 1), ' ');
+        output_.Out(line + step.Text() + "  (" + std::to_string(Milliseconds(step.elapsed)) + " ms)\n");
+    }
+
+    int TestExitCode() {
+        if (StartupFailed()) {
+            error_ = StartupError();
+            return ExitStartupFailed;
+        }
+        const std::optional<TestStep> failed = test_->Failure();
+        if (!failed) return ExitOk;
+        error_ = std::string(StepName(*failed)) + " failed: " + test_->Step(*failed).Text();
+        return StepExitCode(*failed);
+    }
+
+    // The verb's closing output: the report, or the JSON object, with the error on standard error.
+    int End(int exitCode) {
+        const std::lock_guard lock(output_.Mutex());
+        if (WantsJson()) {
+            output_.OutUtf8(JsonText(exitCode));
+            return exitCode;
+        }
+        // A step that failed is in the report; anything else, a step cut short included, is said apart.
+        const bool inReport = test_ && test_->Failure() && !expired_;
+        if (!error_.empty() && !inReport) output_.Err(program_ + ": " + error_ + "\n");
+        // A value the window could not take leaves nothing to show.
+        if (!form_.Startup()) return exitCode;
+        output_.Out((test_ ? "\n" : "") + FormReport(form_, test_ ? &*test_ : nullptr, services_.system.LocalTime()));
+        return exitCode;
+    }
+
+    int Status(int state, const std::string& text) {
+        const std::lock_guard lock(output_.Mutex());
+        output_.Out("CORVIX TCPIP " + std::string(CheckStates[static_cast<std::size_t>(state)].meaning) + " - " + text +
+                    "\n");
+        return state;
+    }
+
+    int CheckOutcome() {
+        if (const std::optional<TestStep> failed = test_->Failure()) {
+            return Status(CheckCritical, std::string(StepName(*failed)) + " " + test_->Step(*failed).Text() + Late());
+        }
+        const std::int64_t ms = Milliseconds(test_->Step(TestStep::Connect).elapsed);
+        const auto warning = parsed_.options.find("--warning");
+        const std::optional<std::int64_t> warningMs =
+            warning == parsed_.options.end() ? std::nullopt : std::optional(std::stoll(warning->second));
+        const bool slow = warningMs && ms > *warningMs;
+        std::string text = test_->host + ":" + std::to_string(services_.serverPort) + " connected in " +
+                           std::to_string(ms) + " ms | time=" + Seconds(ms) + "s";
+        if (warningMs) text += ";" + Seconds(*warningMs);
+        return Status(slow ? CheckWarning : CheckOk, text);
+    }
+
+    // Said of a step that the time limit cut short.
+    std::string Late() const {
+        if (!expired_) return {};
+        return " (no answer within " + LimitText(TimeLimit()) + ")";
+    }
+
+    // The time limit has passed: the step in hand is reported as not answered in time, the run ends
+    // with what it reached, and the process ends at once, whatever that step is blocked in.
+    void Expire() {
+        const std::lock_guard lock(output_.Mutex());
+        int exitCode = verb_.plugin ? CheckCritical : ExitSettingsUnreadable;
+        if (test_ && running_) {
+            StepResult& late = test_->Step(*running_);
+            late.outcome = StepOutcome::Failed;
+            late.code = os::WsaETimedOut;
+            late.elapsed = TestClock::now() - late.started;
+            for (StepResult& step : test_->steps) {
+                if (step.outcome == StepOutcome::Pending) step.outcome = StepOutcome::Skipped;
+            }
+            exitCode = verb_.plugin ? CheckCritical : StepExitCode(*running_);
+            if (!verb_.plugin && !WantsJson()) StepLine(late);
+        } else if (verb_.name == "set-host") {
+            exitCode = ExitNotStored;
+        }
+        expired_ = exitCode;
+        const std::string limit = LimitText(TimeLimit());
+        if (verb_.plugin) {
+            if (test_ && running_) {
+                CheckOutcome();
+            } else {
+                Status(CheckCritical, "no result within " + limit);
+            }
+        } else if (test_ && running_) {
+            error_ = std::string(StepName(*running_)) + " not answered within " + limit;
+            End(exitCode);
+        } else {
+            error_ = "no result within " + limit + "; stopped";
+            // The work in hand may be changing the window's fields: only the outcome is printed.
+            if (WantsJson()) {
+                output_.OutUtf8(Json::object({{"exitCode", exitCode}, {"error", Utf8(error_)}}).dump() + "\n");
+            } else {
+                output_.Err(program_ + ": " + error_ + "\n");
+            }
+        }
+        output_.Close();
+        if (services_.endProcess) services_.endProcess(exitCode);
+    }
+
+    static std::string Utf8(std::string_view eightBit) { return qor::Windows1252ToUtf8(eightBit); }
+
+    // A finding as JSON: null where the window shows none ("-", "?").
+    static Json Finding(const std::string& text) { return text == "-" || text == "?" ? Json() : Json(Utf8(text)); }
+
+    std::string JsonText(int exitCode) const {
+        const bool created = form_.Startup().has_value();
+        const bool facts = created && !StartupFailed();
+        const auto shown = [this](ControlId id) { return Json(Utf8(form_.Control(id).text)); };
+        Json json;
+        json["program"] = {{"name", Utf8(ApplicationTitle)}, {"version", Utf8(ProgramVersion())}};
+        Json& winsock = json["winsock"];
+        winsock["startup"] = {
+            {"result", created ? Json(Utf8(form_.ShownText(ControlId::LabelResultInit, nullptr))) : Json()},
+            {"code", created ? Json(*form_.Startup()) : Json()}};
+        const std::pair<const char*, ControlId> factRows[] = {
+            {"version", ControlId::LabelVersion},         {"description", ControlId::LabelDescription},
+            {"systemStatus", ControlId::LabelSysStat},    {"maxSockets", ControlId::LabelMaxSockets},
+            {"maxDatagram", ControlId::LabelMaxDataGram}, {"hostName", ControlId::LabelHostName},
+        };
+        for (const auto& [key, id] : factRows) winsock[key] = facts ? shown(id) : Json();
+        json["system"] = {{"os", created ? shown(ControlId::LabelOs) : Json()},
+                          {"wow64", created ? shown(ControlId::LabelIsWow64) : Json()}};
+        json["settings"] = {{"hostName", Utf8(stored_.hostName)}, {"port", stored_.port}};
+        if (test_) {
+            Json& test = json["test"];
+            test["host"] = Utf8(test_->host);
+            test["port"] = test_->port;
+            test["steps"] = Json::array();
+            for (const StepResult& step : test_->steps) {
+                const bool timed = step.outcome == StepOutcome::Succeeded || step.outcome == StepOutcome::Failed ||
+                                   step.outcome == StepOutcome::NotNeeded;
+                test["steps"].push_back({{"step", StepName(step.step)},
+                                         {"result", Utf8(step.Text())},
+                                         {"code", step.code},
+                                         {"elapsedMs", timed ? Json(Milliseconds(step.elapsed)) : Json()}});
+            }
+            test["officialName"] = Finding(test_->OfficialNameText());
+            test["address"] = Finding(test_->AddressText());
+        }
+        json["exitCode"] = exitCode;
+        json["error"] = error_.empty() ? Json() : Json(Utf8(error_));
+        return json.dump() + "\n";
+    }
+
+    const std::string& program_;
+    const Parsed& parsed_;
+    const Verb& verb_;
+    Services& services_;
+    Output& output_;
+    CommandView view_;
+    TForm1 form_;
+    ServerSettings stored_;
+    std::string error_;
+    // Under the output's lock: the time limit's thread reads them.
+    std::optional<TestResult> test_;
+    std::optional<TestStep> running_;
+    std::optional<int> expired_;
+    // Read by the Ctrl+C ending, which may come after this run has been destroyed.
+    static inline std::atomic<int> interruptExit_{0};
+};
+
+namespace {
+
+bool PositiveMilliseconds(std::string_view text) {
+    if (text.empty() || text.size() > 9) return false;
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+           text.find_first_not_of('0') != std::string_view::npos;
+}
+
+constexpr Option JsonOption{"--json", "", "", "one JSON object instead of the text"};
+constexpr Option WarningOption{"--warning", "MS", "number of milliseconds",
+                               "a connect slower than MS milliseconds is a warning", PositiveMilliseconds};
+
+constexpr std::array<Option, 1> ReportOptions = {JsonOption};
+constexpr std::array<Option, 1> CheckOptions = {WarningOption};
+
+constexpr std::array<int, 6> ShowExits = {ExitOk,    ExitSettingsUnreadable, ExitStartupFailed,
+                                          ExitUsage, ExitOutputFailed,       ExitInterrupted};
+constexpr std::array<int, 9> TestExits = {ExitOk,           ExitSettingsUnreadable, ExitLookupFailed,
+                                          ExitSocketFailed, ExitConnectFailed,      ExitStartupFailed,
+                                          ExitUsage,        ExitOutputFailed,       ExitInterrupted};
+constexpr std::array<int, 5> SetHostExits = {ExitOk, ExitNotStored, ExitUsage, ExitOutputFailed, ExitInterrupted};
+constexpr std::array<int, 4> CheckExits = {CheckOk, CheckWarning, CheckCritical, CheckUnknown};
+
+const std::array<Verb, 4> VerbTable = {{
+    {"show", HostArgument::None, ReportOptions,
+     "the WinSock facts, the OS, WOW64 and the stored server settings; reads only, never writes the settings",
+     [](Invocation& run) { return run.Show(); }, RunTimeLimit, ShowExits},
+    {"test", HostArgument::Optional, ReportOptions,
+     "the connection test to the stored host (or HOST, not stored), port 234; each step as it finishes, "
+     "then the report",
+     [](Invocation& run) { return run.Test(); }, RunTimeLimit, TestExits},
+    {"set-host",
+     HostArgument::Required,
+     {},
+     "stores HOST as the server's host name, with port 234, as OK does",
+     [](Invocation& run) { return run.SetHost(); },
+     RunTimeLimit,
+     SetHostExits},
+    {"check", HostArgument::Optional, CheckOptions,
+     "the test as a monitoring plugin: one status line; exits 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN",
+     [](Invocation& run) { return run.Check(); }, RunTimeLimit, CheckExits, true},
+}};
+
+// A host name fit to be looked up and stored: not empty, no control characters.
+bool IsHostName(std::string_view text) {
+    return !text.empty() && std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
+std::optional<std::string> HostArgumentError(const std::string& argument, std::optional<std::string>& host) {
+    std::string refused;
+    host = qor::Utf8ToWindows1252(argument, refused);
+    if (!host) {
+        return refused.starts_with("byte") ? "bad host name '" + Echo(argument) + "': not UTF-8 text (" + refused + ")"
+                                           : "bad host name '" + Echo(argument) + "': " + refused +
+                                                 " is not a character of the program's code page (Windows-1252)";
+    }
+    if (!IsHostName(*host)) return "bad host name '" + Echo(argument) + "'";
+    return std::nullopt;
+}
+
+// Fills `parsed`; the message of the first bad argument otherwise (8-bit text).
+std::optional<std::string> Parse(const std::vector<std::string>& arguments, Parsed& parsed) {
+    if (arguments.empty()) return "no command given (try --help)";
+    const std::string& first = arguments[0];
+    if (first == "--help" || first == "-h" || first == "--version") {
+        if (arguments.size() > 1) return "unexpected argument '" + Echo(arguments[1]) + "'";
+        parsed.global = first == "-h" ? "--help" : first;
+        return std::nullopt;
+    }
+    const auto verb = std::find_if(VerbTable.begin(), VerbTable.end(), [&](const Verb& v) { return v.name == first; });
+    if (verb == VerbTable.end()) {
+        return (first.starts_with("-") ? "unknown option '" : "unknown command '") + Echo(first) + "'";
+    }
+    parsed.verb = &*verb;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument.starts_with("-") && argument.size() > 1) {
+            const auto option = std::find_if(verb->options.begin(), verb->options.end(),
+                                             [&](const Option& o) { return o.name == argument; });
+            if (option == verb->options.end()) {
+                return "unknown option '" + Echo(argument) + "' for " + std::string(verb->name);
+            }
+            std::string value;
+            if (!option->value.empty()) {
+                if (i + 1 == arguments.size()) {
+                    return std::string(option->name) + " needs a " + std::string(option->valueKind);
+                }
+                value = arguments[++i];
+                if (option->valid && !option->valid(value)) {
+                    return "bad " + std::string(option->valueKind) + " for " + std::string(option->name) + ": '" +
+                           Echo(value) + "'";
+                }
+            }
+            parsed.options[option->name] = value;
+        } else if (verb->host != HostArgument::None && !parsed.host) {
+            if (auto error = HostArgumentError(argument, parsed.host)) return error;
+        } else {
+            return "unexpected argument '" + Echo(argument) + "'";
+        }
+    }
+    if (verb->host == HostArgument::Required && !parsed.host) return std::string(verb->name) + " needs a host name";
+    return std::nullopt;
+}
+
+std::string HelpText(const std::string& program) {
+    const auto column = [](std::string text, std::size_t width) {
+        text.resize(std::max(width, text.size() + 2), ' ');
+        return text;
+    };
+    std::string help = "Usage: " + program +
+                       " COMMAND [OPTIONS]\n"
+                       "The Corvix Tcp/Ip Configuration tool's facts, connection test and settings, for scripts.\n"
+                       "\nCommands:\n";
+    for (const Verb& verb : VerbTable) help += "  " + Synopsis(verb) + "\n      " + std::string(verb.help) + "\n";
+    help += "\nOptions:\n";
+    std::vector<const Option*> options;
+    for (const Verb& verb : VerbTable) {
+        for (const Option& option : verb.options) {
+            if (std::find(options.begin(), options.end(), &option) == options.end()) options.push_back(&option);
+        }
+    }
+    for (const Option& option : ProgramOptions) options.push_back(&option);
+    for (const Option* option : options) {
+        std::string name(option->name);
+        if (!option->value.empty()) name += " " + std::string(option->value);
+        help += "  " + column(name, 16) + std::string(option->help) + "\n";
+    }
+    help += "\nExit codes of show, test, set-host, --help and --version:\n";
+    for (const ExitCode& exit : ExitCodes) {
+        help += "  " + column(std::to_string(exit.code), 5) + std::string(exit.meaning) + "\n";
+    }
+    help += "Exit codes of check:";
+    for (const ExitCode& state : CheckStates) {
+        help += " " + std::to_string(state.code) + " " + std::string(state.meaning) + (state.code == 3 ? ".\n" : ",");
+    }
+    help += "No run takes longer than " + LimitText(RunTimeLimit) + ".\n";
+    return help;
+}
+
+}  // namespace
+
+std::span<const Verb> Verbs() { return VerbTable; }
+
+std::string Synopsis(const Verb& verb) {
+    std::string synopsis(verb.name);
+    if (verb.host == HostArgument::Optional) synopsis += " [HOST]";
+    if (verb.host == HostArgument::Required) synopsis += " HOST";
+    for (const Option& option : verb.options) {
+        synopsis +=
+            " [" + std::string(option.name) + (option.value.empty() ? "" : " " + std::string(option.value)) + "]";
+    }
+    return synopsis;
+}
+
 int RunCommandLine(const std::string& programName, const std::vector<std::string>& arguments, Services& services) {
-    Command command;
-    if (const auto error = Parse(arguments, command)) {
-        const bool check = !arguments.empty() && arguments[0] == "check";
-        if (check) {
-            services.console.Write(os::Stream::Out, "CORVIX TCPIP UNKNOWN - " + qor::Windows1252ToUtf8(*error) + "\n");
+    Output output(services.console);
+    Parsed parsed;
+    int exitCode = ExitOk;
+    if (const auto error = Parse(arguments, parsed)) {
+        const bool plugin = parsed.verb ? parsed.verb->plugin : !arguments.empty() && arguments[0] == "check";
+        if (plugin) {
+            output.Out("CORVIX TCPIP UNKNOWN - " + *error + "\n");
             return CheckUnknown;
         }
-        services.console.Write(os::Stream::Err, qor::Windows1252ToUtf8(programName + ": " + *error + "\n"));
-        return ExitUsage;
+        output.Err(programName + ": " + *error + "\n");
+        const bool takesJson = parsed.verb && std::any_of(parsed.verb->options.begin(), parsed.verb->options.end(),
+                                                          [](const Option& o) { return o.name == JsonOption.name; });
+        if (takesJson && std::find(arguments.begin(), arguments.end(), JsonOption.name) != arguments.end()) {
+            output.OutUtf8(
+                nlohmann::ordered_json{{"exitCode", ExitUsage}, {"error", qor::Windows1252ToUtf8(*error)}}.dump() +
+                "\n");
+        }
+        exitCode = ExitUsage;
+    } else if (parsed.global == "--help") {
+        output.Out(HelpText(programName));
+    } else if (parsed.global == "--version") {
+        output.Out(programName + " " + std::string(ProgramVersion()) + "\n");
+    } else {
+        Invocation run(programName, parsed, services, output);
+        exitCode = run.Execute();
     }
-    if (command.name == "help") {
-        services.console.Write(os::Stream::Out, HelpText(programName));
-        return ExitOk;
+    if (const long failure = output.Failure(); failure != os::ErrorSuccess) {
+        output.Err(programName + ": the output could not be written (error " + std::to_string(failure) + ")\n");
+        const bool plugin = parsed.verb && parsed.verb->plugin;
+        return plugin ? CheckUnknown : ExitOutputFailed;
     }
-    if (command.name == "version") {
-        services.console.Write(os::Stream::Out, programName + " " + std::string(ProgramVersion()) + "\n");
-        return ExitOk;
-    }
-    Run run(programName, command, services);
-    return run.Execute();
+    return exitCode;
 }
 
 }  // namespace corvix::cli

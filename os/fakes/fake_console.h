@@ -1,10 +1,11 @@
-// An os::Console for tests: keeps what was written and the endings asked for, and never ends anything.
+// An os::Console for tests: keeps what was written and the ending asked for, and never ends anything.
 #pragma once
 
 #include <optional>
 #include <string>
 
 #include "os/console.h"
+#include "os/errors.h"
 
 namespace os::fakes {
 
@@ -13,15 +14,15 @@ public:
     std::string out;
     std::string err;
     std::optional<Ending> interrupt;
-    std::optional<Ending> deadline;
-    std::chrono::milliseconds limit{0};
+    // Non-zero: writes to standard output fail with this code and write nothing.
+    long outError = 0;
 
-    void Write(Stream stream, std::string_view text) override { (stream == Stream::Out ? out : err) += text; }
-    void EndOnInterrupt(const Ending& ending) override { interrupt = ending; }
-    void EndAfter(std::chrono::milliseconds after, const Ending& ending) override {
-        deadline = ending;
-        limit = after;
+    long Write(Stream stream, std::string_view text) override {
+        if (stream == Stream::Out && outError != 0) return outError;
+        (stream == Stream::Out ? out : err) += text;
+        return ErrorSuccess;
     }
+    void EndOnInterrupt(const Ending& ending) override { interrupt = ending; }
 };
 
 }  // namespace os::fakes

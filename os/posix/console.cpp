@@ -1,25 +1,31 @@
-// os::Console on POSIX: write(2), and SIGINT and SIGALRM handlers that end the process.
+// os::Console on POSIX: write(2), and a SIGINT handler that ends the process.
 #include "os/console.h"
 
+#include <fcntl.h>
 #include <signal.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "os/errors.h"
+#include "os/posix/error_rules.h"
+
 namespace os {
 namespace {
 
-void WriteAll(int fd, const char* data, std::size_t size) {
+// 0, or errno of the write that failed; safe in a signal handler.
+int WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = write(fd, data, size);
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return;
+        if (written < 0) return errno;
+        if (written == 0) return EIO;
         data += written;
         size -= static_cast<std::size_t>(written);
     }
+    return 0;
 }
 
 int Descriptor(Stream stream) { return stream == Stream::Out ? STDOUT_FILENO : STDERR_FILENO; }
@@ -33,7 +39,6 @@ struct PreparedEnding {
 };
 
 PreparedEnding interruptEnding;
-PreparedEnding deadlineEnding;
 
 void Prepare(PreparedEnding& prepared, const Ending& ending) {
     prepared.size = std::min(ending.words.size(), sizeof prepared.words);
@@ -48,7 +53,6 @@ void Prepare(PreparedEnding& prepared, const Ending& ending) {
 }
 
 extern "C" void OnInterrupt(int) { End(interruptEnding); }
-extern "C" void OnDeadline(int) { End(deadlineEnding); }
 
 void Install(int signal, void (*handler)(int)) {
     struct sigaction action {};
@@ -59,22 +63,14 @@ void Install(int signal, void (*handler)(int)) {
 
 class PosixConsole final : public Console {
 public:
-    void Write(Stream stream, std::string_view text) override {
-        WriteAll(Descriptor(stream), text.data(), text.size());
+    long Write(Stream stream, std::string_view text) override {
+        const int failed = WriteAll(Descriptor(stream), text.data(), text.size());
+        return failed == 0 ? ErrorSuccess : static_cast<long>(ErrorFromErrno(failed));
     }
 
     void EndOnInterrupt(const Ending& ending) override {
         Prepare(interruptEnding, ending);
         Install(SIGINT, OnInterrupt);
-    }
-
-    void EndAfter(std::chrono::milliseconds limit, const Ending& ending) override {
-        Prepare(deadlineEnding, ending);
-        Install(SIGALRM, OnDeadline);
-        itimerval timer{};
-        timer.it_value.tv_sec = static_cast<time_t>(limit.count() / 1000);
-        timer.it_value.tv_usec = static_cast<suseconds_t>(limit.count() % 1000 * 1000);
-        setitimer(ITIMER_REAL, &timer, nullptr);
     }
 };
 
@@ -83,6 +79,19 @@ public:
 Console& RealConsole() {
     static PosixConsole console;
     return console;
+}
+
+void OpenStandardStreams() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // The lowest free descriptor is the one just found closed.
+        const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) close(opened);
+    }
+}
+
+std::vector<std::string> ProgramArguments(int argc, char* argv[]) {
+    return argc > 0 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>{};
 }
 
 }  // namespace os

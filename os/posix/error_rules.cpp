@@ -53,6 +53,8 @@ std::uint32_t ErrorFromErrno(int error) {
         return ErrorFileTooLarge;
     case ELOOP:
         return ErrorCantResolveFilename;
+    case EPIPE:
+        return ErrorNoData;
     default:
         return ErrorGenFailure;
     }

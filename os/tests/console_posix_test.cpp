@@ -1,7 +1,9 @@
-// The POSIX console's endings, each in a child process of its own: Ctrl+C during a blocking connect,
-// and the time limit.
+// The POSIX console in child processes of its own: Ctrl+C during a blocking connect, a failed write,
+// closed standard streams.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <thread>
 
 #include "os/console.h"
+#include "os/errors.h"
 #include "os/sockets.h"
 #include "os/testing/loopback_listener.h"
 
@@ -83,19 +86,31 @@ TEST(PosixConsole, CtrlCEndsABlockingConnectAtOnce) {
     EXPECT_LT(ended.after, std::chrono::milliseconds(5000));
 }
 
-TEST(PosixConsole, TheTimeLimitEndsTheProcessWithTheCodeOfTheMoment) {
-    const Ended ended = InChild(
+TEST(PosixConsole, AFailedWriteGivesItsErrorAndClosedStreamsAreOpenedOnTheNullDevice) {
+    const Ended full = InChild(
         [] {
-            static std::atomic<int> code{2};
-            os::RealConsole().EndAfter(std::chrono::milliseconds(100), {"too slow\n", os::Stream::Err, &code});
-            code = 4;
-            std::this_thread::sleep_for(std::chrono::seconds(10));
+            dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO);
+            _exit(static_cast<int>(os::RealConsole().Write(os::Stream::Out, "lost\n")));
         },
         [](pid_t) {});
-    EXPECT_EQ(ended.exitCode, 4);
-    EXPECT_EQ(ended.err, "too slow\n");
-    EXPECT_GE(ended.after, std::chrono::milliseconds(100));
-    EXPECT_LT(ended.after, std::chrono::milliseconds(5000));
+    EXPECT_EQ(full.exitCode, static_cast<int>(os::ErrorDiskFull));
+
+    const Ended reopened = InChild(
+        [] {
+            close(STDIN_FILENO);
+            close(STDOUT_FILENO);
+            os::OpenStandardStreams();
+            struct stat in {
+            }, out{}, null{};
+            const bool same = fstat(STDIN_FILENO, &in) == 0 && fstat(STDOUT_FILENO, &out) == 0 &&
+                              stat("/dev/null", &null) == 0 && in.st_rdev == null.st_rdev &&
+                              out.st_rdev == null.st_rdev;
+            // Standard error, open all along, is left where it was: the pipe.
+            _exit(same && os::RealConsole().Write(os::Stream::Err, "kept\n") == os::ErrorSuccess ? 0 : 1);
+        },
+        [](pid_t) {});
+    EXPECT_EQ(reopened.exitCode, 0);
+    EXPECT_EQ(reopened.err, "kept\n");
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ TEST(ErrnoMap, ErrnoBecomesTheWindowsCode) {
         {"ENOTEMPTY", ENOTEMPTY, ErrorDirNotEmpty},
         {"EFBIG", EFBIG, ErrorFileTooLarge},
         {"ELOOP", ELOOP, ErrorCantResolveFilename},
+        {"EPIPE", EPIPE, ErrorNoData},
         {"anything else", EPROTO, ErrorGenFailure},
     };
     for (const auto& row : rows) {

@@ -1,27 +1,39 @@
 // os::Console on Windows: WriteConsoleW on a console, WriteFile elsewhere; a console control handler
-// and a timer thread that end the process.
+// that ends the process.
 #include "os/console.h"
 
+#include <shellapi.h>
 #include <windows.h>
 
 #include <string>
+
+#include "os/errors.h"
 
 namespace os {
 namespace {
 
 HANDLE Handle(Stream stream) { return GetStdHandle(stream == Stream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE); }
 
-void WriteText(Stream stream, std::string_view text) {
+std::wstring Wide(std::string_view utf8) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+    return wide;
+}
+
+// ERROR_SUCCESS, or why not all of it was written.
+long WriteText(Stream stream, std::string_view text) {
     const HANDLE handle = Handle(stream);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return ErrorInvalidHandle;
+    if (text.empty()) return ErrorSuccess;
     DWORD mode = 0;
     if (GetConsoleMode(handle, &mode)) {
-        const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-        std::wstring wide(static_cast<std::size_t>(length), L'\0');
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+        const std::wstring wide = Wide(text);
         DWORD written = 0;
-        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        return;
+        if (!WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) {
+            return static_cast<long>(GetLastError());
+        }
+        return written == wide.size() ? ErrorSuccess : ErrorDiskFull;
     }
     // Redirected: UTF-8 bytes with the system's CR LF line ends.
     std::string bytes;
@@ -31,12 +43,14 @@ void WriteText(Stream stream, std::string_view text) {
         bytes += c;
     }
     DWORD written = 0;
-    WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        return static_cast<long>(GetLastError());
+    }
+    // A short write to a file means the disk is full.
+    return written == bytes.size() ? ErrorSuccess : ErrorDiskFull;
 }
 
 Ending interruptEnding;
-Ending deadlineEnding;
-DWORD deadlineMilliseconds = 0;
 
 // Ends at once, from whichever thread: no module's shut-down code may run while the main thread is
 // blocked inside a WinSock call.
@@ -51,24 +65,13 @@ BOOL WINAPI OnControl(DWORD event) {
     End(interruptEnding);
 }
 
-DWORD WINAPI AwaitDeadline(LPVOID) {
-    Sleep(deadlineMilliseconds);
-    End(deadlineEnding);
-}
-
 class Win32Console final : public Console {
 public:
-    void Write(Stream stream, std::string_view text) override { WriteText(stream, text); }
+    long Write(Stream stream, std::string_view text) override { return WriteText(stream, text); }
 
     void EndOnInterrupt(const Ending& ending) override {
         interruptEnding = ending;
         SetConsoleCtrlHandler(OnControl, TRUE);
-    }
-
-    void EndAfter(std::chrono::milliseconds limit, const Ending& ending) override {
-        deadlineEnding = ending;
-        deadlineMilliseconds = static_cast<DWORD>(limit.count());
-        if (const HANDLE thread = CreateThread(nullptr, 0, AwaitDeadline, nullptr, 0, nullptr)) CloseHandle(thread);
     }
 };
 
@@ -77,6 +80,25 @@ public:
 Console& RealConsole() {
     static Win32Console console;
     return console;
+}
+
+// Windows sockets are handles of their own, never one of the standard handles, and a standard handle
+// that is missing makes writes fail rather than go elsewhere: nothing to open.
+void OpenStandardStreams() {}
+
+std::vector<std::string> ProgramArguments(int, char*[]) {
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) return arguments;
+    for (int i = 1; i < count; ++i) {
+        const int length = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string utf8(static_cast<std::size_t>(length > 0 ? length - 1 : 0), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, utf8.data(), length, nullptr, nullptr);
+        arguments.push_back(std::move(utf8));
+    }
+    LocalFree(wide);
+    return arguments;
 }
 
 }  // namespace os

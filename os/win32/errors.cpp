@@ -30,6 +30,7 @@ static_assert(ErrorBadPathname == ERROR_BAD_PATHNAME);
 static_assert(ErrorAlreadyExists == ERROR_ALREADY_EXISTS);
 static_assert(ErrorFilenameExcedRange == ERROR_FILENAME_EXCED_RANGE);
 static_assert(ErrorFileTooLarge == ERROR_FILE_TOO_LARGE);
+static_assert(ErrorNoData == ERROR_NO_DATA);
 static_assert(ErrorMoreData == ERROR_MORE_DATA);
 static_assert(ErrorInvalidAddress == ERROR_INVALID_ADDRESS);
 static_assert(ErrorFileInvalid == ERROR_FILE_INVALID);

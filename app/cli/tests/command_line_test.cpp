@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <thread>
@@ -160,6 +161,8 @@ TEST_F(CommandLine, CheckLinesInTheMonitoringConvention) {
     EXPECT_TRUE(console_.out.starts_with("CORVIX TCPIP CRITICAL - lookup 110")) << console_.out;
     EXPECT_EQ(Run({"check", "--warning", "soon"}), corvix::cli::CheckUnknown);
     EXPECT_EQ(console_.out, "CORVIX TCPIP UNKNOWN - bad number of milliseconds for --warning: 'soon'\n");
+    EXPECT_EQ(Run({"check", "a\nb"}), corvix::cli::CheckUnknown);
+    EXPECT_EQ(console_.out, "CORVIX TCPIP UNKNOWN - bad host name 'a\\nb'\n");
     EXPECT_EQ(console_.err, "");
 }
 
@@ -199,6 +202,85 @@ TEST_F(CommandLine, SetHostStoresTheHostAndPort234) {
     EXPECT_EQ(console_.out, "Stored host name server.example, port 234.\n");
     EXPECT_EQ(Stored("HostName"), Sz("server.example"));
     EXPECT_EQ(Stored("HostPort"), (std::vector<std::uint8_t>{234, 0, 0, 0}));
+}
+
+TEST_F(CommandLine, Utf8ArgumentsAreStoredAndTestedInTheProgramsCodePage) {
+    ASSERT_EQ(Run({"set-host",
+                   "b\xC3\xBC"
+                   "cher.example"}),
+              corvix::cli::ExitOk);
+    EXPECT_EQ(console_.out,
+              "Stored host name b\xC3\xBC"
+              "cher.example, port 234.\n");
+    EXPECT_EQ(Stored("HostName"), Sz("b\xFC"
+                                     "cher.example"));
+    EXPECT_EQ(Run({"test",
+                   "b\xC3\xBC"
+                   "cher.invalid",
+                   "--json"}),
+              corvix::cli::ExitLookupFailed);
+    EXPECT_EQ(Json()["test"]["host"],
+              "b\xC3\xBC"
+              "cher.invalid");
+}
+
+TEST_F(CommandLine, EveryJsonRunPrintsOneObjectFailuresIncluded) {
+    Store("HostName", os::RegDword, {1, 0, 0, 0});
+    for (const std::string verb : {"show", "test"}) {
+        EXPECT_EQ(Run({verb, "--json"}), corvix::cli::ExitSettingsUnreadable);
+        const json j = Json();
+        EXPECT_EQ(j["exitCode"], corvix::cli::ExitSettingsUnreadable);
+        EXPECT_EQ(j["error"], "Invalid data type for 'HostName'");
+        EXPECT_FALSE(j.contains("test"));
+    }
+    EXPECT_EQ(Run({"test", "--json", "a", "b"}), corvix::cli::ExitUsage);
+    EXPECT_EQ(Json()["error"], "unexpected argument 'b'");
+}
+
+TEST(CommandLineStore, SettingsThatCannotBeReadAreNeverTestedAsAnEmptyHost) {
+    corvix::StartRegistryRootB();
+    os::fakes::FakeRegistry registry;
+    registry.denyAll = true;
+    os::fakes::FakeSockets sockets;
+    os::fakes::FakeSystem system;
+    os::fakes::FakeConsole console;
+    corvix::cli::Services services{registry, sockets, system, console};
+    const std::string why =
+        "The stored settings cannot be read: the registry key "
+        "HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\TcpIp cannot be opened (access denied)";
+    EXPECT_EQ(RunCommandLine(Program, {"show"}, services), corvix::cli::ExitSettingsUnreadable);
+    EXPECT_EQ(console.err, Program + ": " + why + "\n");
+    EXPECT_NE(console.out.find("  Host Name:            \n  Port Nr:              0  Def: 234\n"), std::string::npos)
+        << console.out;  // what the window shows
+    console = {};
+    EXPECT_EQ(RunCommandLine(Program, {"test"}, services), corvix::cli::ExitSettingsUnreadable);
+    EXPECT_EQ(RunCommandLine(Program, {"check"}, services), corvix::cli::CheckUnknown);
+    EXPECT_TRUE(console.out.ends_with("CORVIX TCPIP UNKNOWN - " + why + "\n")) << console.out;
+    EXPECT_TRUE(sockets.lookups.empty());
+    EXPECT_TRUE(sockets.connects.empty());
+    // A host of its own needs no settings.
+    EXPECT_EQ(RunCommandLine(Program, {"check", "elsewhere"}, services), corvix::cli::CheckCritical);
+    EXPECT_EQ(sockets.lookups, std::vector<std::string>{"elsewhere"});
+}
+
+TEST(CommandLineStore, AnOutputThatCannotBeWrittenNeverCountsAsSuccess) {
+    corvix::StartRegistryRootB();
+    os::fakes::FakeRegistry registry;
+    os::fakes::FakeSockets sockets;
+    os::fakes::FakeSystem system;
+    os::fakes::FakeConsole console;
+    console.outError = os::ErrorDiskFull;
+    corvix::cli::Services services{registry, sockets, system, console};
+    const std::pair<std::vector<std::string>, int> rows[] = {
+        {{"show"}, corvix::cli::ExitOutputFailed},           {{"show", "--json"}, corvix::cli::ExitOutputFailed},
+        {{"--version"}, corvix::cli::ExitOutputFailed},      {{"set-host", "srv"}, corvix::cli::ExitOutputFailed},
+        {{"check", "elsewhere"}, corvix::cli::CheckUnknown},
+    };
+    for (const auto& [arguments, exitCode] : rows) {
+        console.err.clear();
+        EXPECT_EQ(RunCommandLine(Program, arguments, services), exitCode) << arguments[0];
+        EXPECT_EQ(console.err, Program + ": the output could not be written (error 112)\n") << arguments[0];
+    }
 }
 
 TEST(CommandLineStore, SetHostThatCannotStoreSaysWhyAndExits5) {
@@ -254,7 +336,7 @@ TEST(CommandLineFake, StartupFailureAndASlowConnect) {
     EXPECT_EQ(RunCommandLine(Program, {"test"}, services), corvix::cli::ExitStartupFailed);
 }
 
-TEST(CommandLineEndings, CtrlCAndTheTimeLimitAreArmedForEveryRun) {
+TEST(CommandLineEndings, CtrlCIsArmedInTheVerbsOwnWay) {
     corvix::StartRegistryRootB();
     os::fakes::FakeRegistry registry;
     os::fakes::FakeSockets sockets;
@@ -262,23 +344,57 @@ TEST(CommandLineEndings, CtrlCAndTheTimeLimitAreArmedForEveryRun) {
     os::fakes::FakeConsole console;
     corvix::cli::Services services{registry, sockets, system, console};
     RunCommandLine(Program, {"show"}, services);
-    ASSERT_TRUE(console.interrupt && console.deadline);
+    ASSERT_TRUE(console.interrupt);
     EXPECT_EQ(console.interrupt->words, "corvix-tcpip-cli: interrupted\n");
     EXPECT_EQ(console.interrupt->exitCode->load(), corvix::cli::ExitInterrupted);
-    EXPECT_EQ(console.limit, std::chrono::milliseconds(21000));
-
-    sockets.connectError = os::WsaETimedOut;
-    const unsigned char loopback[4] = {127, 0, 0, 1};
-    std::memcpy(&sockets.dotted["127.0.0.1"], loopback, 4);
-    RunCommandLine(Program, {"test", "127.0.0.1"}, services);
-    // Cut short after the look-up, a test failed to connect.
-    EXPECT_EQ(console.deadline->exitCode->load(), corvix::cli::ExitConnectFailed);
     RunCommandLine(Program, {"check", "127.0.0.1"}, services);
     EXPECT_EQ(console.interrupt->words, "CORVIX TCPIP UNKNOWN - interrupted\n");
     EXPECT_EQ(console.interrupt->stream, os::Stream::Out);
     EXPECT_EQ(console.interrupt->exitCode->load(), corvix::cli::CheckUnknown);
-    EXPECT_EQ(console.deadline->words, "CORVIX TCPIP CRITICAL - no result within 21 s\n");
-    EXPECT_EQ(console.deadline->exitCode->load(), corvix::cli::CheckCritical);
+}
+
+// A connect that never answers: the time limit reports what each step reached and the code of the step
+// it was in, in every form of output.
+TEST(CommandLineEndings, TheTimeLimitReportsTheStepItCutShort) {
+    corvix::StartRegistryRootB();
+    os::fakes::FakeRegistry registry;
+    os::fakes::FakeSockets sockets;
+    os::fakes::FakeSystem system;
+    os::fakes::FakeConsole console;
+    const unsigned char loopback[4] = {127, 0, 0, 1};
+    std::memcpy(&sockets.dotted["127.0.0.1"], loopback, 4);
+    std::atomic<int> ended{-1};
+    // The blocked connect returns only once the run has been ended, as the process would have been.
+    sockets.duringConnect = [&] {
+        for (int i = 0; i < 500 && ended < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    };
+    corvix::cli::Services services{registry, sockets, system, console};
+    services.timeLimit = std::chrono::milliseconds(200);
+    services.endProcess = [&](int code) { ended = code; };
+    const auto run = [&](std::vector<std::string> arguments) {
+        console = {};
+        ended = -1;
+        return RunCommandLine(Program, arguments, services);
+    };
+
+    EXPECT_EQ(run({"test", "127.0.0.1"}), corvix::cli::ExitConnectFailed);
+    EXPECT_EQ(ended, corvix::cli::ExitConnectFailed);
+    EXPECT_TRUE(std::regex_search(console.out, std::regex("^Get host information: -  \\(\\d+ ms\\)\n"
+                                                          "Open socket:          Ok  \\(\\d+ ms\\)\n"
+                                                          "Connect:              10060:TIMEDOUT  \\(\\d+ ms\\)\n")))
+        << console.out;
+    EXPECT_TRUE(console.out.ends_with("  Connect:              10060:TIMEDOUT\n")) << console.out;
+    EXPECT_EQ(console.err, "corvix-tcpip-cli: connect not answered within 0.2 s\n");
+
+    EXPECT_EQ(run({"test", "127.0.0.1", "--json"}), corvix::cli::ExitConnectFailed);
+    const json j = json::parse(console.out);
+    EXPECT_EQ(j["exitCode"], corvix::cli::ExitConnectFailed);
+    EXPECT_EQ(j["error"], "connect not answered within 0.2 s");
+    EXPECT_EQ(j["test"]["steps"][2]["result"], "10060:TIMEDOUT");
+    EXPECT_GE(j["test"]["steps"][2]["elapsedMs"].get<int>(), 150);
+
+    EXPECT_EQ(run({"check", "127.0.0.1"}), corvix::cli::CheckCritical);
+    EXPECT_EQ(console.out, "CORVIX TCPIP CRITICAL - connect 10060:TIMEDOUT (no answer within 0.2 s)\n");
 }
 
 struct UsageRow {
@@ -300,7 +416,15 @@ TEST(CommandLineUsage, ABadArgumentIsNamedOnOneLineAndExits64) {
         {{"set-host"}, "set-host needs a host name"},
         {{"set-host", "--json", "x"}, "unknown option '--json' for set-host"},
         {{"set-host", ""}, "bad host name ''"},
-        {{"set-host", "a\nb"}, "bad host name 'a\nb'"},
+        {{"set-host", "a\nb\x1b[2J"}, "bad host name 'a\\nb\\x1b[2J'"},
+        {{"test", "\xE4\xB8\xAD.invalid"},
+         "bad host name '\\xe4\\xb8\\xad.invalid': U+4E2D is not a character of the program's code page "
+         "(Windows-1252)"},
+        {{"test",
+          "b\xFC"
+          "cher"},
+         "bad host name 'b\\xfccher': not UTF-8 text (byte 0xFC)"},
+        {{"frob\x1b"}, "unknown command 'frob\\x1b'"},
         {{"--version", "x"}, "unexpected argument 'x'"},
     };
     for (const UsageRow& row : rows) {
@@ -324,7 +448,8 @@ TEST(CommandLineUsage, HelpAndVersion) {
     EXPECT_EQ(console.out, Program + " " + std::string(corvix::ProgramVersion()) + "\n");
     console = {};
     EXPECT_EQ(RunCommandLine(Program, {"--help"}, services), 0);
-    EXPECT_NE(console.out.find("5 the settings could not be stored"), std::string::npos);
+    EXPECT_NE(console.out.find("  5    the settings could not be stored\n"), std::string::npos);
+    EXPECT_NE(console.out.find("  74   the output could not be written\n"), std::string::npos);
     EXPECT_NE(console.out.find("check [HOST] [--warning MS]"), std::string::npos);
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "os/sockets.h"
 
@@ -42,6 +43,29 @@ struct StepResult {
     std::string Text() const;
 };
 
+// One address tried: the connect (or, where no socket could be opened for it, the socket), where it
+// left from, and whether the peer named itself as this tool's listener.
+struct ConnectAttempt {
+    os::IpAddress address;
+    StepResult result;
+    std::optional<os::Endpoint> local;
+    std::string interfaceName;  // the interface holding the local address; empty when unknown
+    bool listener = false;
+};
+
+// The longest the window's connect waits, as Windows' own connect does.
+inline constexpr std::chrono::milliseconds WindowsConnectLimit{21000};
+
+// How deep a test goes beyond the window's three steps.
+struct TestDepth {
+    // Each connect gives up after this (the window's connect waits as long as the system lets it).
+    std::optional<std::chrono::milliseconds> connectLimit;
+    // The local end of each connect, whether the peer is this tool's listener, the name's IPv6 addresses.
+    bool diagnose = false;
+    // After the first address, every other one in turn, IPv6 included.
+    bool everyAddress = false;
+};
+
 struct TestResult {
     std::string host;  // as given to the test
     std::int32_t port = 0;
@@ -52,6 +76,10 @@ struct TestResult {
     // once the look-up has succeeded or was not needed.
     os::InAddr address = 0;
     std::string addressText;
+    // With diagnosis: the name's IPv6 addresses (which the suite's programs never use), and each
+    // connect made: the first address's, then with every address one for each other.
+    std::vector<os::IpAddress> ipv6;
+    std::vector<ConnectAttempt> attempts;
 
     StepResult& Step(TestStep step) { return steps[static_cast<std::size_t>(step)]; }
     const StepResult& Step(TestStep step) const { return steps[static_cast<std::size_t>(step)]; }
@@ -71,9 +99,11 @@ public:
         std::function<void(const TestResult&, TestStep)> started;
         // After a step has succeeded, failed or turned out not needed.
         std::function<void(const TestResult&, TestStep)> finished;
+        // Before each look-up or connect beyond the three steps (the IPv6 addresses, every address).
+        std::function<void(const TestResult&)> more;
     };
 
-    explicit ConnectionTest(os::Sockets& sockets) : sockets_(sockets) {}
+    explicit ConnectionTest(os::Sockets& sockets, TestDepth depth = {}) : sockets_(sockets), depth_(depth) {}
 
     // Runs the steps in order; a failed step ends the test and the steps after it are skipped. The
     // socket is held in `socket` while it is open and closed before this returns, also when an
@@ -84,8 +114,18 @@ private:
     void Lookup(TestResult& result);
     void Open(TestResult& result, os::Socket& socket);
     void Connect(TestResult& result, os::Socket socket);
+    // The local end and the peer's greeting of a connected socket.
+    void Diagnose(ConnectAttempt& attempt, os::Socket socket);
+    void TryOthers(TestResult& result, const Observer& observer);
 
     os::Sockets& sockets_;
+    TestDepth depth_;
 };
+
+// The line this tool's listener greets with, and closes.
+inline constexpr std::string_view ListenerGreeting = "Corvix Tcp/Ip Configuration listener\r\n";
+
+// What a failure's code usually means, in one plain sentence; empty for a code with no such hint.
+std::string_view CauseHint(int code);
 
 }  // namespace corvix

@@ -13,6 +13,12 @@ namespace corvix {
 // The program's version, from the project's build.
 std::string_view ProgramVersion();
 
+// "  Caption:              value\n": a line of a report's group, the values in one column.
+std::string ReportLine(std::string_view caption, std::string_view value);
+
+// "2026-12-08 13:40:01".
+std::string TimeText(const os::SystemTime& time);
+
 // A title line with the version, the time it was made, then every group of the window in reading
 // order with its "caption: value" lines (the texts as shown, the last test's results included). Lines
 // end in "\n"; the texts are the program's own 8-bit texts.

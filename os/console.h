@@ -28,7 +28,8 @@ public:
     virtual long Write(Stream stream, std::string_view text) = 0;
 
     // From now on Ctrl+C (and Ctrl+Break) end the process at once with `ending`; the system closes the
-    // process's sockets and files. `ending.exitCode` must outlive the process.
+    // process's sockets and files. `ending.exitCode` must outlive the process. Called again, the new
+    // ending takes the old one's place whole, also while Ctrl+C comes (a running summary, say).
     virtual void EndOnInterrupt(const Ending& ending) = 0;
 };
 

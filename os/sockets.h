@@ -1,6 +1,8 @@
 // The sockets service: WinSock 1.1's calls, with WinSock's results and error numbering.
 #pragma once
 
+#include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -46,12 +48,32 @@ struct HostEntry {
 };
 
 inline constexpr int AfInet = 2;
+inline constexpr int AfInet6 = 23;
 inline constexpr int SockStream = 1;
 inline constexpr int SockDgram = 2;
 inline constexpr int SolSocket = 0xFFFF;
 inline constexpr int SoKeepAlive = 8;
 // SO_DONTLINGER (~SO_LINGER) in its 16-bit form: turns lingering on close off.
 inline constexpr int SoDontLinger16 = 0xFF7F;
+
+// An address of either family: IPv4 in the first four bytes, in network byte order, or IPv6.
+struct IpAddress {
+    int family = AfInet;
+    std::array<std::uint8_t, 16> bytes{};
+
+    static IpAddress V4(InAddr address) {
+        IpAddress ip;
+        for (std::size_t i = 0; i < 4; ++i) ip.bytes[i] = static_cast<std::uint8_t>(address >> (8 * i));
+        return ip;
+    }
+    bool operator==(const IpAddress&) const = default;
+};
+
+// An address and a port (in host byte order).
+struct Endpoint {
+    IpAddress address;
+    std::uint16_t port = 0;
+};
 
 // The conversions (InetAddr, InetNtoa, Htons) work without start-up, as WinSock's do; every other
 // call fails with WsaNotInitialised until Startup has succeeded.
@@ -83,6 +105,22 @@ public:
     virtual int CloseSocket(os::Socket socket) = 0;
     // WSAGetLastError: the code of the failed call just made on this thread.
     virtual int GetLastError() = 0;
+
+    // getaddrinfo for the name's IPv6 addresses, in the resolver's order; empty, with the last error
+    // set, when it has none.
+    virtual std::vector<IpAddress> GetIpv6Addresses(const std::string& name) = 0;
+    // inet_ntop: the address as text ("127.0.0.1", "::1").
+    virtual std::string AddressText(const IpAddress& address) = 0;
+    // connect to an address of the socket's family, giving up after `limit` with WsaETimedOut: 0 or
+    // SocketError.
+    virtual int ConnectWithin(os::Socket socket, const Endpoint& to, std::chrono::milliseconds limit) = 0;
+    // getsockname: the address and port the system gave the socket; 0 or SocketError.
+    virtual int GetLocalEndpoint(os::Socket socket, Endpoint& local) = 0;
+    // The name of the network interface that holds `address`; empty when none does.
+    virtual std::string InterfaceName(const IpAddress& address) = 0;
+    // recv, waiting at most `limit`: the number of bytes read (0 once the peer has closed), or
+    // SocketError, with WsaETimedOut when nothing came in time.
+    virtual int ReceiveWithin(os::Socket socket, char* buffer, int length, std::chrono::milliseconds limit) = 0;
 };
 
 Sockets& RealSockets();

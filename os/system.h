@@ -43,6 +43,10 @@ public:
 
     // GetVersionExA: fills the record (whose size field the caller has set); false on failure.
     virtual bool ReadVersion(VersionRecord& record) = 0;
+    // The true version for support, which GetVersionExA hides from programs since Windows 8: Windows'
+    // own numbers and build ("Windows 10.0 build 19045"), or the distribution's name and the kernel's
+    // release ("Debian GNU/Linux 12 (bookworm), Linux 6.1.0-18-amd64"). Empty when none can be had.
+    virtual std::string VersionDetails() = 0;
     virtual Wow64Query IsWow64Process() = 0;
     // GetLocalTime and GetSystemTime.
     virtual SystemTime LocalTime() = 0;

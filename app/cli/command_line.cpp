@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -85,31 +86,46 @@ private:
     long failure_ = os::ErrorSuccess;
 };
 
-// Calls `expire` on a thread of its own when `limit` passes before it is destroyed.
+// Calls `expire` on a thread of its own when `limit` passes before it is destroyed or armed anew.
 class Watchdog {
 public:
     Watchdog(milliseconds limit, std::function<void()> expire)
-        : thread_([this, limit, expire = std::move(expire)] {
+        : deadline_(std::chrono::steady_clock::now() + limit), thread_([this, expire = std::move(expire)] {
               std::unique_lock lock(mutex_);
-              if (disarmed_.wait_for(lock, limit, [this] { return done_; })) return;
-              lock.unlock();
-              expire();
+              while (!done_) {
+                  if (changed_.wait_until(lock, deadline_) == std::cv_status::timeout &&
+                      std::chrono::steady_clock::now() >= deadline_) {
+                      lock.unlock();
+                      expire();
+                      return;
+                  }
+              }
           }) {}
     ~Watchdog() {
         {
             const std::lock_guard lock(mutex_);
             done_ = true;
         }
-        disarmed_.notify_all();
+        changed_.notify_all();
         thread_.join();
     }
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
 
+    // The limit counts again from now.
+    void Rearm(milliseconds limit) {
+        {
+            const std::lock_guard lock(mutex_);
+            deadline_ = std::chrono::steady_clock::now() + limit;
+        }
+        changed_.notify_all();
+    }
+
 private:
     std::mutex mutex_;
-    std::condition_variable disarmed_;
+    std::condition_variable changed_;
     bool done_ = false;
+    std::chrono::steady_clock::time_point deadline_;
     std::thread thread_;
 };
 
@@ -150,6 +166,20 @@ std::string_view StepCaption(TestStep step) {
 
 std::int64_t Milliseconds(TestClock::duration elapsed) {
     return std::chrono::duration_cast<milliseconds>(elapsed).count();
+}
+
+// Milliseconds with a fraction, for timings: 0.213.
+double FractionalMs(TestClock::duration elapsed) {
+    return static_cast<double>(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count()) / 1000;
+}
+
+// To the microsecond, as the times are measured.
+double Microseconds(double ms) { return std::round(ms * 1000) / 1000; }
+
+std::string MsText(double ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f ms", ms);
+    return text;
 }
 
 // "21 s", "0.2 s".
@@ -197,8 +227,10 @@ public:
         ArmInterrupt();
         int exitCode = 0;
         {
-            const Watchdog watchdog(TimeLimit(), [this] { Expire(); });
+            Watchdog watchdog(TimeLimit(), [this] { Expire(); });
+            watchdog_ = &watchdog;
             exitCode = verb_.handler(*this);
+            watchdog_ = nullptr;
         }
         const std::lock_guard lock(output_.Mutex());
         return expired_ ? *expired_ : exitCode;
@@ -213,6 +245,7 @@ public:
 
     int Test() {
         if (const int failed = Create(); failed != ExitOk) return End(failed);
+        if (parsed_.options.contains("--count") || parsed_.options.contains("--watch")) return Repeat();
         RunTest();
         return End(TestExitCode());
     }
@@ -237,7 +270,13 @@ public:
     }
 
 private:
-    milliseconds TimeLimit() const { return services_.timeLimit.value_or(verb_.timeLimit); }
+    // The verb's own limit, or --timeout's: for a test, each step's.
+    milliseconds TimeLimit() const {
+        if (services_.timeLimit) return *services_.timeLimit;
+        const auto timeout = parsed_.options.find("--timeout");
+        if (timeout == parsed_.options.end()) return verb_.timeLimit;
+        return milliseconds(std::llround(std::stod(timeout->second) * 1000));
+    }
     bool StartupFailed() const { return form_.Startup().value_or(0) != 0; }
     std::string StartupError() const {
         return "socket start-up failed: " + form_.ShownText(ControlId::LabelResultInit, nullptr);
@@ -271,7 +310,7 @@ private:
         return ExitOk;
     }
 
-    void RunTest() {
+    void RunTest(bool stepLines = true) {
         const std::string host = Host();
         ConnectionTest::Observer observer;
         observer.started = [this](const TestResult& result, TestStep step) {
@@ -279,14 +318,25 @@ private:
             test_ = result;
             running_ = step;
         };
-        observer.finished = [this](const TestResult& result, TestStep step) {
+        observer.finished = [this, stepLines](const TestResult& result, TestStep step) {
             const std::lock_guard lock(output_.Mutex());
             test_ = result;
             running_.reset();
-            if (!verb_.plugin && !WantsJson()) StepLine(result.Step(step));
+            if (stepLines && !verb_.plugin && !WantsJson()) StepLine(result.Step(step));
         };
+        // Every look-up and connect beyond the three steps has the limit to itself.
+        observer.more = [this](const TestResult& result) {
+            const std::lock_guard lock(output_.Mutex());
+            test_ = result;
+            if (watchdog_) watchdog_->Rearm(TimeLimit());
+        };
+        TestDepth depth;
+        if (!verb_.plugin) {
+            depth = {TimeLimit(), true, parsed_.options.contains("--all")};
+        }
         os::Socket socket = os::InvalidSocket;
-        const TestResult result = ConnectionTest(services_.sockets).Run(host, services_.serverPort, socket, observer);
+        const TestResult result =
+            ConnectionTest(services_.sockets, depth).Run(host, services_.serverPort, socket, observer);
         const std::lock_guard lock(output_.Mutex());
         test_ = result;
     }
@@ -294,7 +344,7 @@ private:
     void StepLine(const StepResult& step) {
         std::string line(StepCaption(step.step));
         line.resize(std::max(StepColumn, line.size() + 1), ' ');
-        output_.Out(line + step.Text() + "  (" + std::to_string(Milliseconds(step.elapsed)) + " ms)\n");
+        output_.Out(line + step.Text() + "  (" + MsText(FractionalMs(step.elapsed)) + ")\n");
     }
 
     int TestExitCode() {
@@ -302,10 +352,78 @@ private:
             error_ = StartupError();
             return ExitStartupFailed;
         }
-        const std::optional<TestStep> failed = test_->Failure();
-        if (!failed) return ExitOk;
-        error_ = std::string(StepName(*failed)) + " failed: " + test_->Step(*failed).Text();
-        return StepExitCode(*failed);
+        if (const std::optional<TestStep> failed = test_->Failure()) {
+            error_ = std::string(StepName(*failed)) + " failed: " + test_->Step(*failed).Text();
+            return StepExitCode(*failed);
+        }
+        // With every address, each must have connected.
+        for (const ConnectAttempt& attempt : test_->attempts) {
+            if (attempt.result.outcome != StepOutcome::Failed) continue;
+            error_ = std::string(StepName(attempt.result.step)) + " to " + AddressText(attempt.address) +
+                     " failed: " + attempt.result.Text();
+            return StepExitCode(attempt.result.step);
+        }
+        return ExitOk;
+    }
+
+    std::string AddressText(const os::IpAddress& address) const { return services_.sockets.AddressText(address); }
+
+    // What the window cannot show: the system's true version and, after a test, every address, where
+    // each connect left from, the steps' times, what a failure usually means, and who answered.
+    std::string Details() const {
+        std::string text = "\nSystem details\n" + ReportLine("Version:", services_.system.VersionDetails());
+        if (!test_) return text;
+        const TestResult& test = *test_;
+        if (test.HasAddress()) {
+            text += "\nAddresses of " + test.host + "\n";
+            std::vector<os::InAddr> v4 = test.found ? test.found->addresses : std::vector<os::InAddr>{test.address};
+            for (std::size_t i = 0; i < v4.size(); ++i) {
+                text += ReportLine(AddressText(os::IpAddress::V4(v4[i])), i == 0 ? "used by the suite's programs" : "");
+            }
+            for (const os::IpAddress& v6 : test.ipv6) {
+                text += ReportLine(AddressText(v6), "IPv6: not used by the suite's programs");
+            }
+        }
+        if (!test.attempts.empty()) {
+            text += "\nConnections to port " + std::to_string(test.port) + "\n";
+            for (const ConnectAttempt& attempt : test.attempts)
+                text += ReportLine(AddressText(attempt.address), Attempt(attempt));
+        }
+        text += "\nStep times\n";
+        for (const StepResult& step : test.steps) {
+            text += ReportLine(std::string(StepCaption(step.step)), step.Ran() || step.outcome == StepOutcome::NotNeeded
+                                                                        ? MsText(FractionalMs(step.elapsed))
+                                                                        : step.Text());
+        }
+        if (const std::string hint = Hint(test); !hint.empty()) text += "\nCause\n  " + hint + "\n";
+        for (const ConnectAttempt& attempt : test.attempts) {
+            if (!attempt.listener) continue;
+            text += "\nThe peer at " + AddressText(attempt.address) +
+                    " is this tool's listener (listen), not the Corvix server.\n";
+        }
+        return text;
+    }
+
+    // "Ok  0.213 ms  from 127.0.0.1:50123 on lo".
+    std::string Attempt(const ConnectAttempt& attempt) const {
+        std::string text = attempt.result.Text();
+        if (attempt.result.step == TestStep::Connect) text += "  " + MsText(FractionalMs(attempt.result.elapsed));
+        if (attempt.local) {
+            text += "  from " + AddressText(attempt.local->address) + ":" + std::to_string(attempt.local->port);
+            if (!attempt.interfaceName.empty()) text += " on " + attempt.interfaceName;
+        }
+        return text;
+    }
+
+    // The hint of the first failure, if any.
+    static std::string Hint(const TestResult& test) {
+        if (const std::optional<TestStep> failed = test.Failure()) {
+            return std::string(CauseHint(test.Step(*failed).code));
+        }
+        for (const ConnectAttempt& attempt : test.attempts) {
+            if (attempt.result.outcome == StepOutcome::Failed) return std::string(CauseHint(attempt.result.code));
+        }
+        return {};
     }
 
     // The verb's closing output: the report, or the JSON object, with the error on standard error.
@@ -320,7 +438,8 @@ private:
         if (!error_.empty() && !inReport) output_.Err(program_ + ": " + error_ + "\n");
         // A value the window could not take leaves nothing to show.
         if (!form_.Startup()) return exitCode;
-        output_.Out((test_ ? "\n" : "") + FormReport(form_, test_ ? &*test_ : nullptr, services_.system.LocalTime()));
+        output_.Out((test_ ? "\n" : "") + FormReport(form_, test_ ? &*test_ : nullptr, services_.system.LocalTime()) +
+                    Details());
         return exitCode;
     }
 
@@ -337,12 +456,12 @@ private:
         }
         const std::int64_t ms = Milliseconds(test_->Step(TestStep::Connect).elapsed);
         const auto warning = parsed_.options.find("--warning");
-        const std::optional<std::int64_t> warningMs =
-            warning == parsed_.options.end() ? std::nullopt : std::optional(std::stoll(warning->second));
-        const bool slow = warningMs && ms > *warningMs;
+        // No threshold: -1.
+        const std::int64_t warningMs = warning == parsed_.options.end() ? -1 : std::stoll(warning->second);
+        const bool slow = warningMs >= 0 && ms > warningMs;
         std::string text = test_->host + ":" + std::to_string(services_.serverPort) + " connected in " +
                            std::to_string(ms) + " ms | time=" + Seconds(ms) + "s";
-        if (warningMs) text += ";" + Seconds(*warningMs);
+        if (warningMs >= 0) text += ";" + Seconds(warningMs);
         return Status(slow ? CheckWarning : CheckOk, text);
     }
 
@@ -416,7 +535,8 @@ private:
         };
         for (const auto& [key, id] : factRows) winsock[key] = facts ? shown(id) : Json();
         json["system"] = {{"os", created ? shown(ControlId::LabelOs) : Json()},
-                          {"wow64", created ? shown(ControlId::LabelIsWow64) : Json()}};
+                          {"wow64", created ? shown(ControlId::LabelIsWow64) : Json()},
+                          {"version", Utf8(services_.system.VersionDetails())}};
         json["settings"] = {{"hostName", Utf8(stored_.hostName)}, {"port", stored_.port}};
         if (test_) {
             Json& test = json["test"];
@@ -429,14 +549,161 @@ private:
                 test["steps"].push_back({{"step", StepName(step.step)},
                                          {"result", Utf8(step.Text())},
                                          {"code", step.code},
-                                         {"elapsedMs", timed ? Json(Milliseconds(step.elapsed)) : Json()}});
+                                         {"elapsedMs", timed ? Json(FractionalMs(step.elapsed)) : Json()}});
             }
             test["officialName"] = Finding(test_->OfficialNameText());
             test["address"] = Finding(test_->AddressText());
+            test["addresses"] = Json::array();
+            if (test_->HasAddress()) {
+                const std::vector<os::InAddr> v4 =
+                    test_->found ? test_->found->addresses : std::vector<os::InAddr>{test_->address};
+                for (std::size_t i = 0; i < v4.size(); ++i) {
+                    test["addresses"].push_back(
+                        {{"address", AddressText(os::IpAddress::V4(v4[i]))}, {"family", "IPv4"}, {"used", i == 0}});
+                }
+                for (const os::IpAddress& v6 : test_->ipv6) {
+                    test["addresses"].push_back({{"address", AddressText(v6)}, {"family", "IPv6"}, {"used", false}});
+                }
+            }
+            test["attempts"] = Json::array();
+            for (const ConnectAttempt& attempt : test_->attempts) test["attempts"].push_back(AttemptJson(attempt));
+            const std::string hint = Hint(*test_);
+            test["hint"] = hint.empty() ? Json() : Json(Utf8(hint));
         }
         json["exitCode"] = exitCode;
         json["error"] = error_.empty() ? Json() : Json(Utf8(error_));
         return json.dump() + "\n";
+    }
+
+    Json AttemptJson(const ConnectAttempt& attempt) const {
+        Json local;
+        if (attempt.local) {
+            local = {{"address", AddressText(attempt.local->address)},
+                     {"port", attempt.local->port},
+                     {"interface", attempt.interfaceName.empty() ? Json() : Json(Utf8(attempt.interfaceName))}};
+        }
+        return {{"address", AddressText(attempt.address)},
+                {"step", StepName(attempt.result.step)},
+                {"result", Utf8(attempt.result.Text())},
+                {"code", attempt.result.code},
+                {"elapsedMs", FractionalMs(attempt.result.elapsed)},
+                {"local", local},
+                {"listener", attempt.listener}};
+    }
+
+    // Connect times of the attempts that connected, in order, and how many failed.
+    struct Summary {
+        std::vector<double> connectedMs;
+        long failed = 0;
+    };
+
+    // --count N or --watch: the test again and again, a line per connect, then a summary, which a
+    // Ctrl+C also prints. 0 when every attempt connected, else the code of the last failure.
+    int Repeat() {
+        const auto count = parsed_.options.find("--count");
+        const long attempts = count == parsed_.options.end() ? -1 : std::stol(count->second);
+        const auto interval = parsed_.options.find("--interval");
+        const auto pause = static_cast<std::uint32_t>(
+            interval == parsed_.options.end() ? 1000 : std::llround(std::stod(interval->second) * 1000));
+        Summary summary;
+        int exitCode = ExitOk;
+        for (long i = 0; attempts < 0 || i < attempts; ++i) {
+            if (i > 0) services_.system.Sleep(pause);
+            if (watchdog_) watchdog_->Rearm(TimeLimit());
+            RunTest(false);
+            const std::lock_guard lock(output_.Mutex());
+            if (const int code = TestExitCode(); code != ExitOk) exitCode = code;
+            error_.clear();
+            AttemptLines(summary);
+            interruptExit_ = exitCode;
+            services_.console.EndOnInterrupt({SummaryText(summary, exitCode), os::Stream::Out, &interruptExit_});
+        }
+        const std::lock_guard lock(output_.Mutex());
+        output_.OutUtf8(SummaryText(summary, exitCode));
+        return exitCode;
+    }
+
+    void AttemptLines(Summary& summary) {
+        const std::string when = TimeText(services_.system.LocalTime());
+        const TestResult& test = *test_;
+        std::vector<ConnectAttempt> tried = test.attempts;
+        if (tried.empty()) {
+            // Nothing was connected to: the look-up or the socket failed.
+            const TestStep failed = test.Failure().value_or(TestStep::Lookup);
+            tried.push_back({test.HasAddress() ? os::IpAddress::V4(test.address) : os::IpAddress{},
+                             test.Step(failed),
+                             {},
+                             {},
+                             false});
+        }
+        for (const ConnectAttempt& attempt : tried) {
+            const bool known = test.HasAddress() || attempt.result.step != TestStep::Lookup;
+            if (attempt.result.outcome == StepOutcome::Succeeded) {
+                summary.connectedMs.push_back(FractionalMs(attempt.result.elapsed));
+            } else {
+                ++summary.failed;
+            }
+            if (WantsJson()) {
+                Json line = AttemptJson(attempt);
+                line["time"] = when;
+                line["host"] = Utf8(test.host);
+                if (!known) line["address"] = nullptr;
+                output_.OutUtf8(line.dump() + "\n");
+            } else {
+                output_.Out(when + "  " + (known ? AddressText(attempt.address) : test.host) + "  " +
+                            (attempt.result.step == TestStep::Connect
+                                 ? Attempt(attempt)
+                                 : attempt.result.Text() + " (" + std::string(StepName(attempt.result.step)) + ")") +
+                            "\n");
+            }
+        }
+    }
+
+    // UTF-8, ready to print: attempts, connected, failed, loss, and the connect times' spread.
+    std::string SummaryText(const Summary& summary, int exitCode) const {
+        const std::vector<double>& ms = summary.connectedMs;
+        const auto total = static_cast<long>(ms.size()) + summary.failed;
+        const double loss = total == 0 ? 0 : 100.0 * static_cast<double>(summary.failed) / static_cast<double>(total);
+        std::optional<std::array<double, 4>> spread;
+        if (!ms.empty()) {
+            double sum = 0, jitter = 0;
+            for (std::size_t i = 0; i < ms.size(); ++i) {
+                sum += ms[i];
+                if (i > 0) jitter += std::abs(ms[i] - ms[i - 1]);
+            }
+            spread = {*std::min_element(ms.begin(), ms.end()), sum / static_cast<double>(ms.size()),
+                      *std::max_element(ms.begin(), ms.end()),
+                      ms.size() > 1 ? jitter / static_cast<double>(ms.size() - 1) : 0.0};
+        }
+        if (WantsJson()) {
+            Json times;
+            if (spread) {
+                times = {{"min", (*spread)[0]},
+                         {"avg", Microseconds((*spread)[1])},
+                         {"max", (*spread)[2]},
+                         {"jitter", Microseconds((*spread)[3])}};
+            }
+            return Json{{"summary",
+                         {{"host", Utf8(Host())},
+                          {"attempts", total},
+                          {"connected", ms.size()},
+                          {"failed", summary.failed},
+                          {"lossPercent", std::round(loss * 10) / 10},
+                          {"connectMs", times}}},
+                        {"exitCode", exitCode}}
+                       .dump() +
+                   "\n";
+        }
+        char line[256];
+        std::snprintf(line, sizeof line, "--- %s: %ld attempts, %zu connected, %ld failed, %.1f%% loss\n",
+                      Utf8(Host()).c_str(), total, ms.size(), summary.failed, loss);
+        std::string text = line;
+        if (spread) {
+            std::snprintf(line, sizeof line, "connect min/avg/max/jitter = %.3f/%.3f/%.3f/%.3f ms\n", (*spread)[0],
+                          (*spread)[1], (*spread)[2], (*spread)[3]);
+            text += line;
+        }
+        return text;
     }
 
     const std::string& program_;
@@ -452,6 +719,7 @@ private:
     std::optional<TestResult> test_;
     std::optional<TestStep> running_;
     std::optional<int> expired_;
+    Watchdog* watchdog_ = nullptr;
     // Read by the Ctrl+C ending, which may come after this run has been destroyed.
     static inline std::atomic<int> interruptExit_{0};
 };
@@ -468,7 +736,28 @@ constexpr Option JsonOption{"--json", "", "", "one JSON object instead of the te
 constexpr Option WarningOption{"--warning", "MS", "number of milliseconds",
                                "a connect slower than MS milliseconds is a warning", PositiveMilliseconds};
 
+bool PositiveSeconds(std::string_view text) {
+    // Digits with at most one point: 21, 0.5, 2.25; at most a day.
+    if (text.empty() || text.size() > 12 || text.front() == '.' || text.back() == '.' ||
+        std::count(text.begin(), text.end(), '.') > 1 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; })) {
+        return false;
+    }
+    const double seconds = std::stod(std::string(text));
+    return seconds >= 0.001 && seconds <= 86400;
+}
+
+bool PositiveCount(std::string_view text) { return PositiveMilliseconds(text); }
+
 constexpr std::array<Option, 1> ReportOptions = {JsonOption};
+constexpr std::array<Option, 6> TestOptions = {{
+    JsonOption,
+    {"--all", "", "", "connects to every address of the name in turn, IPv6 included"},
+    {"--timeout", "SECONDS", "number of seconds", "a step not answered in SECONDS (default 21) fails", PositiveSeconds},
+    {"--count", "N", "number of attempts", "tests N times, a line each, then a summary", PositiveCount},
+    {"--watch", "", "", "tests until Ctrl+C, a line each, then a summary"},
+    {"--interval", "SECONDS", "number of seconds", "the pause between repeated tests (default 1)", PositiveSeconds},
+}};
 constexpr std::array<Option, 1> CheckOptions = {WarningOption};
 
 constexpr std::array<int, 6> ShowExits = {ExitOk,    ExitSettingsUnreadable, ExitStartupFailed,
@@ -483,7 +772,7 @@ const std::array<Verb, 4> VerbTable = {{
     {"show", HostArgument::None, ReportOptions,
      "the WinSock facts, the OS, WOW64 and the stored server settings; reads only, never writes the settings",
      [](Invocation& run) { return run.Show(); }, RunTimeLimit, ShowExits},
-    {"test", HostArgument::Optional, ReportOptions,
+    {"test", HostArgument::Optional, TestOptions,
      "the connection test to the stored host (or HOST, not stored), port 234; each step as it finishes, "
      "then the report",
      [](Invocation& run) { return run.Test(); }, RunTimeLimit, TestExits},

@@ -52,9 +52,9 @@ TEST(ConnectionModel, StepsInOrderAndTheFirstFailureSkipsTheRest) {
         os::WsaData data;
         ASSERT_EQ(sockets.Startup(0x0101, data), 0);
         std::vector<std::pair<bool, TestStep>> seen;
-        corvix::ConnectionTest::Observer observer{
-            [&](const corvix::TestResult&, TestStep step) { seen.emplace_back(true, step); },
-            [&](const corvix::TestResult&, TestStep step) { seen.emplace_back(false, step); }};
+        corvix::ConnectionTest::Observer observer;
+        observer.started = [&](const corvix::TestResult&, TestStep step) { seen.emplace_back(true, step); };
+        observer.finished = [&](const corvix::TestResult&, TestStep step) { seen.emplace_back(false, step); };
         os::Socket socket = os::InvalidSocket;
         const corvix::TestResult result = corvix::ConnectionTest(sockets).Run(c.host, 70000, socket, observer);
 

@@ -4,6 +4,8 @@
 // but the conversions fails with WsaNotInitialised.
 #pragma once
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -46,6 +48,23 @@ public:
     // Runs inside connect, while the caller waits for it.
     std::function<void()> duringConnect;
     os::Socket nextSocket = 7;
+    // getaddrinfo's IPv6 answers; any other name fails with lookupError.
+    std::map<std::string, std::vector<IpAddress>> hosts6;
+    // ConnectWithin's failures by the address's text; other addresses answer (or fail with connectError).
+    std::map<std::string, int> connectErrors;
+    // What getsockname gives for a socket connected over IPv4 and over IPv6.
+    Endpoint local4{IpAddress::V4(0x0A02000A), 50123};  // 10.0.2.10
+    Endpoint local6 = [] {
+        Endpoint local;
+        local.address.family = AfInet6;
+        local.address.bytes = {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10};
+        local.port = 50124;
+        return local;
+    }();
+    // The interface holding each address, by its text.
+    std::map<std::string, std::string> interfaces;
+    // What the peer sends; nothing: a receive waits in vain.
+    std::string peerSends;
 
     int startups = 0;
     int cleanups = 0;
@@ -55,6 +74,8 @@ public:
     std::vector<Option> options;
     std::vector<std::uint16_t> htonsCalls;
     std::vector<SockAddrIn> connects;
+    std::vector<Endpoint> endpointsConnected;
+    std::vector<std::chrono::milliseconds> connectLimits;
     std::vector<int> connectLengths;
     int lastError = 0;
 
@@ -140,7 +161,80 @@ public:
     }
     int GetLastError() override { return lastError; }
 
+    std::vector<IpAddress> GetIpv6Addresses(const std::string& name) override {
+        lookups.push_back(name);
+        if (started_ == 0) {
+            Fail(WsaNotInitialised);
+            return {};
+        }
+        const auto found = hosts6.find(name);
+        if (found == hosts6.end()) {
+            Fail(lookupError);
+            return {};
+        }
+        return found->second;
+    }
+    std::string AddressText(const IpAddress& address) override {
+        if (address.family == AfInet) {
+            InAddr v4 = 0;
+            std::memcpy(&v4, address.bytes.data(), sizeof v4);
+            return InetNtoa(v4);
+        }
+        // Eight groups in hexadecimal, the first longest run of two or more zero groups as "::".
+        int groups[8];
+        for (int i = 0; i < 8; ++i) groups[i] = address.bytes[2 * i] << 8 | address.bytes[2 * i + 1];
+        int bestStart = -1, bestLength = 1;
+        for (int i = 0; i < 8;) {
+            int j = i;
+            while (j < 8 && groups[j] == 0) ++j;
+            if (j - i > bestLength) bestStart = i, bestLength = j - i;
+            i = j == i ? i + 1 : j;
+        }
+        std::string text;
+        char hex[8];
+        for (int i = 0; i < 8; ++i) {
+            if (i == bestStart) {
+                text += "::";
+                i += bestLength - 1;
+                continue;
+            }
+            if (!text.empty() && !text.ends_with(":")) text += ":";
+            std::snprintf(hex, sizeof hex, "%x", groups[i]);
+            text += hex;
+        }
+        return text;
+    }
+    int ConnectWithin(os::Socket, const Endpoint& to, std::chrono::milliseconds limit) override {
+        endpointsConnected.push_back(to);
+        connectLimits.push_back(limit);
+        if (started_ == 0) return Fail(WsaNotInitialised);
+        if (to.port == 0) return Fail(WsaEAddrNotAvail);
+        if (duringConnect) duringConnect();
+        const auto refused = connectErrors.find(AddressText(to.address));
+        if (refused != connectErrors.end()) return Fail(refused->second);
+        if (connectError != 0) return Fail(connectError);
+        connectedFamily_ = to.address.family;
+        return 0;
+    }
+    int GetLocalEndpoint(os::Socket, Endpoint& local) override {
+        if (started_ == 0) return Fail(WsaNotInitialised);
+        local = connectedFamily_ == AfInet6 ? local6 : local4;
+        return 0;
+    }
+    std::string InterfaceName(const IpAddress& address) override {
+        const auto found = interfaces.find(AddressText(address));
+        return found == interfaces.end() ? "" : found->second;
+    }
+    int ReceiveWithin(os::Socket, char* buffer, int length, std::chrono::milliseconds) override {
+        if (started_ == 0) return Fail(WsaNotInitialised);
+        if (peerSends.empty()) return Fail(WsaETimedOut);
+        const std::size_t size = std::min(peerSends.size(), static_cast<std::size_t>(length));
+        std::memcpy(buffer, peerSends.data(), size);
+        return static_cast<int>(size);
+    }
+
 private:
+    int connectedFamily_ = AfInet;
     int started_ = 0;  // successful start-ups not yet cleaned up
 
     int Fail(int code) {

@@ -35,6 +35,7 @@ public:
     SystemTime local;
     SystemTime utc;
     std::string modulePath = "/opt/corvix/corvix-tcpip";
+    std::string versionDetails = "Windows 10.0 build 19045";
     int beeps = 0;
     std::vector<std::uint32_t> sleeps;
 
@@ -46,6 +47,7 @@ public:
         return true;
     }
     Wow64Query IsWow64Process() override { return wow64; }
+    std::string VersionDetails() override { return versionDetails; }
     SystemTime LocalTime() override { return local; }
     SystemTime UtcTime() override { return utc; }
     std::string ModulePath() override { return modulePath; }

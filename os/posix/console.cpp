@@ -38,13 +38,18 @@ struct PreparedEnding {
     const std::atomic<int>* exitCode = nullptr;
 };
 
-PreparedEnding interruptEnding;
+// Two, so that a new ending is prepared in the one the handler is not reading, then switched to.
+PreparedEnding interruptEndings[2];
+std::atomic<int> currentEnding{0};
 
-void Prepare(PreparedEnding& prepared, const Ending& ending) {
+void Prepare(const Ending& ending) {
+    const int next = 1 - currentEnding.load();
+    PreparedEnding& prepared = interruptEndings[next];
     prepared.size = std::min(ending.words.size(), sizeof prepared.words);
     std::memcpy(prepared.words, ending.words.data(), prepared.size);
     prepared.fd = Descriptor(ending.stream);
     prepared.exitCode = ending.exitCode;
+    currentEnding.store(next);
 }
 
 [[noreturn]] void End(const PreparedEnding& ending) {
@@ -52,7 +57,7 @@ void Prepare(PreparedEnding& prepared, const Ending& ending) {
     _exit(ending.exitCode ? ending.exitCode->load() : 1);
 }
 
-extern "C" void OnInterrupt(int) { End(interruptEnding); }
+extern "C" void OnInterrupt(int) { End(interruptEndings[currentEnding.load()]); }
 
 void Install(int signal, void (*handler)(int)) {
     struct sigaction action {};
@@ -69,7 +74,7 @@ public:
     }
 
     void EndOnInterrupt(const Ending& ending) override {
-        Prepare(interruptEnding, ending);
+        Prepare(ending);
         Install(SIGINT, OnInterrupt);
     }
 };

@@ -3,6 +3,8 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -230,7 +232,7 @@ public:
 
     os::Socket Socket(int family, int type, int protocol) override {
         if (started_ == 0) return FailSocket(WsaNotInitialised);
-        if (family != AfInet) return FailSocket(WsaEAfNoSupport);
+        if (family != AfInet && family != AfInet6) return FailSocket(WsaEAfNoSupport);
         int kind = 0;
         switch (type) {
         case SockStream:
@@ -242,7 +244,7 @@ public:
         default:
             return FailSocket(WsaESocktNoSupport);
         }
-        int fd = socket(AF_INET, kind | SOCK_CLOEXEC, protocol);
+        int fd = socket(family == AfInet6 ? AF_INET6 : AF_INET, kind | SOCK_CLOEXEC, protocol);
         if (fd < 0) return FailSocket(WinsockErrorFrom(ErrorSource::Errno, errno));
         if (fd == 0) {
             // WinSock never hands out 0, and callers take 0 for "no socket".
@@ -296,16 +298,8 @@ public:
         target.sin_addr.s_addr = address->sin_addr;
 
         // Blocking to the caller, but waited for here, so that it gives up when Windows would.
-        const int fd = static_cast<int>(socket);
-        const int flags = fcntl(fd, F_GETFL);
-        if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return FailErrno(errno);
-        int code = 0;
-        if (connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
-            code = (errno == EINPROGRESS || errno == EINTR) ? AwaitConnect(fd)
-                                                            : WinsockErrorFrom(ErrorSource::Errno, errno);
-        }
-        fcntl(fd, F_SETFL, flags);
-        return code == 0 ? 0 : Fail(code);
+        return ConnectTo(static_cast<int>(socket), reinterpret_cast<const sockaddr*>(&target), sizeof target,
+                         connectTimeLimit_);
     }
 
     int CloseSocket(os::Socket socket) override {
@@ -318,16 +312,142 @@ public:
 
     int GetLastError() override { return lastError; }
 
+    std::vector<IpAddress> GetIpv6Addresses(const std::string& name) override {
+        std::vector<IpAddress> addresses;
+        if (started_ == 0) {
+            Fail(WsaNotInitialised);
+            return addresses;
+        }
+        addrinfo hints{};
+        hints.ai_family = AF_INET6;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        const int result = getaddrinfo(name.c_str(), nullptr, &hints, &found);
+        const int savedErrno = errno;
+        if (result != 0) {
+            Fail(WinsockErrorFrom(ErrorSource::Resolver, result, savedErrno));
+            return addresses;
+        }
+        for (const addrinfo* info = found; info; info = info->ai_next) {
+            if (info->ai_family != AF_INET6) continue;
+            const IpAddress address = FromSockaddr(info->ai_addr).address;
+            if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
+        }
+        freeaddrinfo(found);
+        if (addresses.empty()) Fail(WsaNoData);
+        return addresses;
+    }
+
+    std::string AddressText(const IpAddress& address) override {
+        char text[INET6_ADDRSTRLEN] = {};
+        inet_ntop(address.family == AfInet6 ? AF_INET6 : AF_INET, address.bytes.data(), text, sizeof text);
+        return text;
+    }
+
+    int ConnectWithin(os::Socket socket, const Endpoint& to, std::chrono::milliseconds limit) override {
+        if (started_ == 0) return Fail(WsaNotInitialised);
+        if (!sockets_.contains(socket)) return Fail(WsaENotSock);
+        // As Connect: WinSock refuses port 0.
+        if (to.port == 0) return Fail(WsaEAddrNotAvail);
+        sockaddr_storage target{};
+        const socklen_t size = ToSockaddr(to, target);
+        return ConnectTo(static_cast<int>(socket), reinterpret_cast<const sockaddr*>(&target), size, limit);
+    }
+
+    int GetLocalEndpoint(os::Socket socket, Endpoint& local) override {
+        if (started_ == 0) return Fail(WsaNotInitialised);
+        if (!sockets_.contains(socket)) return Fail(WsaENotSock);
+        sockaddr_storage address{};
+        socklen_t size = sizeof address;
+        if (getsockname(static_cast<int>(socket), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+            return FailErrno(errno);
+        }
+        local = FromSockaddr(reinterpret_cast<const sockaddr*>(&address));
+        return 0;
+    }
+
+    std::string InterfaceName(const IpAddress& address) override {
+        ifaddrs* interfaces = nullptr;
+        if (getifaddrs(&interfaces) != 0) return {};
+        std::string name;
+        for (const ifaddrs* item = interfaces; item && name.empty(); item = item->ifa_next) {
+            const bool ip =
+                item->ifa_addr && (item->ifa_addr->sa_family == AF_INET || item->ifa_addr->sa_family == AF_INET6);
+            if (ip && FromSockaddr(item->ifa_addr).address == address) name = item->ifa_name;
+        }
+        freeifaddrs(interfaces);
+        return name;
+    }
+
+    int ReceiveWithin(os::Socket socket, char* buffer, int length, std::chrono::milliseconds limit) override {
+        if (started_ == 0) return Fail(WsaNotInitialised);
+        if (!sockets_.contains(socket)) return Fail(WsaENotSock);
+        if (!buffer || length < 0) return Fail(WsaEFault);
+        pollfd watched{static_cast<int>(socket), POLLIN, 0};
+        const int ready = poll(&watched, 1, static_cast<int>(limit.count()));
+        if (ready < 0) return FailErrno(errno);
+        if (ready == 0) return Fail(WsaETimedOut);
+        const ssize_t got = recv(static_cast<int>(socket), buffer, static_cast<std::size_t>(length), 0);
+        return got < 0 ? FailErrno(errno) : static_cast<int>(got);
+    }
+
 private:
+    static Endpoint FromSockaddr(const sockaddr* address) {
+        Endpoint endpoint;
+        if (address->sa_family == AF_INET6) {
+            sockaddr_in6 v6{};
+            std::memcpy(&v6, address, sizeof v6);
+            endpoint.address.family = AfInet6;
+            std::memcpy(endpoint.address.bytes.data(), &v6.sin6_addr, 16);
+            endpoint.port = ntohs(v6.sin6_port);
+        } else {
+            sockaddr_in v4{};
+            std::memcpy(&v4, address, sizeof v4);
+            endpoint.address = IpAddress::V4(v4.sin_addr.s_addr);
+            endpoint.port = ntohs(v4.sin_port);
+        }
+        return endpoint;
+    }
+
+    static socklen_t ToSockaddr(const Endpoint& endpoint, sockaddr_storage& storage) {
+        if (endpoint.address.family == AfInet6) {
+            sockaddr_in6 v6{};
+            v6.sin6_family = AF_INET6;
+            v6.sin6_port = htons(endpoint.port);
+            std::memcpy(&v6.sin6_addr, endpoint.address.bytes.data(), 16);
+            std::memcpy(&storage, &v6, sizeof v6);
+            return sizeof v6;
+        }
+        sockaddr_in v4{};
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(endpoint.port);
+        std::memcpy(&v4.sin_addr, endpoint.address.bytes.data(), 4);
+        std::memcpy(&storage, &v4, sizeof v4);
+        return sizeof v4;
+    }
+
+    // A connect that the caller waits for, given up after `limit`: 0 or SocketError.
+    static int ConnectTo(int fd, const sockaddr* target, socklen_t size, std::chrono::milliseconds limit) {
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return FailErrno(errno);
+        int code = 0;
+        if (connect(fd, target, size) != 0) {
+            code = (errno == EINPROGRESS || errno == EINTR) ? AwaitConnect(fd, limit)
+                                                            : WinsockErrorFrom(ErrorSource::Errno, errno);
+        }
+        fcntl(fd, F_SETFL, flags);
+        return code == 0 ? 0 : Fail(code);
+    }
+
     static os::Socket FailSocket(int code) {
         lastError = code;
         return InvalidSocket;
     }
 
     // Waits for a connect in progress: 0 when it completed, else the WinSock code of its failure.
-    int AwaitConnect(int fd) const {
+    static int AwaitConnect(int fd, std::chrono::milliseconds limit) {
         using Clock = std::chrono::steady_clock;
-        const Clock::time_point deadline = Clock::now() + connectTimeLimit_;
+        const Clock::time_point deadline = Clock::now() + limit;
         for (;;) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0) return WsaETimedOut;

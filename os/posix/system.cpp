@@ -56,6 +56,29 @@ SystemTime FromTm(const tm& t, long nanoseconds) {
     return s;
 }
 
+// PRETTY_NAME of os-release, unquoted; empty where there is none.
+std::string DistributionName() {
+    for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
+        FILE* file = std::fopen(path, "r");
+        if (!file) continue;
+        char line[512];
+        std::string name;
+        while (name.empty() && std::fgets(line, sizeof line, file)) {
+            std::string_view text(line);
+            if (!text.starts_with("PRETTY_NAME=")) continue;
+            text.remove_prefix(12);
+            while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+            if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front()) {
+                text = text.substr(1, text.size() - 2);
+            }
+            name = text;
+        }
+        std::fclose(file);
+        return name;
+    }
+    return {};
+}
+
 class PosixSystem final : public System {
 public:
     bool ReadVersion(VersionRecord& record) override {
@@ -64,6 +87,16 @@ public:
         if (uname(&names) != 0) return false;
         FillFromUname(record, names);
         return true;
+    }
+
+    std::string VersionDetails() override {
+        std::string details = DistributionName();
+        utsname names{};
+        if (uname(&names) == 0) {
+            if (!details.empty()) details += ", ";
+            details += std::string(names.sysname) + " " + names.release;
+        }
+        return details;
     }
 
     Wow64Query IsWow64Process() override {

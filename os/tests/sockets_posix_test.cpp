@@ -172,7 +172,7 @@ TEST_F(StartedPosixSockets, OnlyItsOwnSocketsAreSockets) {
     const std::int32_t on = 1;
     EXPECT_EQ(sockets_->SetSockOpt(STDOUT_FILENO, SolSocket, SoKeepAlive, &on, sizeof on), SocketError);
     EXPECT_EQ(sockets_->GetLastError(), WsaENotSock);
-    EXPECT_EQ(sockets_->Socket(23, SockStream, 0), InvalidSocket);
+    EXPECT_EQ(sockets_->Socket(99, SockStream, 0), InvalidSocket);
     EXPECT_EQ(sockets_->GetLastError(), WsaEAfNoSupport);
 }
 
@@ -198,6 +198,18 @@ TEST_F(StartedPosixSockets, EmptyNameIsTheLocalHost) {
         EXPECT_EQ(empty->name, own->name);
         EXPECT_EQ(empty->addresses, own->addresses);
     }
+}
+
+TEST_F(StartedPosixSockets, Ipv6LoopbackAndItsInterface) {
+    // Not "localhost": a hosts file need not give it an IPv6 address.
+    const std::vector<IpAddress> found = sockets_->GetIpv6Addresses("::1");
+    ASSERT_FALSE(found.empty()) << sockets_->GetLastError();
+    EXPECT_EQ(sockets_->AddressText(found.front()), "::1");
+    EXPECT_EQ(sockets_->InterfaceName(found.front()), "lo");
+    EXPECT_EQ(sockets_->InterfaceName(IpAddress::V4(Loopback)), "lo");
+    EXPECT_EQ(sockets_->InterfaceName(IpAddress::V4(0x010200C0)), "");  // 192.0.2.1, held by no interface
+    EXPECT_TRUE(sockets_->GetIpv6Addresses("no-such-host.corvix.invalid").empty());
+    EXPECT_EQ(sockets_->GetLastError(), WsaHostNotFound);
 }
 
 }  // namespace

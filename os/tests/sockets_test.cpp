@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <ostream>
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "os/fakes/fake_sockets.h"
 #include "os/sockets.h"
@@ -180,6 +183,49 @@ INSTANTIATE_TEST_SUITE_P(
         DottedRow{"BareHexPrefix", "0x", os::InaddrNone}, DottedRow{"TrailingLetters", "1.2.3.4x", os::InaddrNone},
         DottedRow{"Empty", "", os::InaddrNone}),
     [](const testing::TestParamInfo<DottedRow>& info) { return info.param.name; });
+
+TYPED_TEST(SocketsContract, AddressTextsOfBothFamilies) {
+    const auto v6 = [](std::array<std::uint8_t, 16> bytes) {
+        os::IpAddress address;
+        address.family = os::AfInet6;
+        address.bytes = bytes;
+        return address;
+    };
+    const std::pair<os::IpAddress, std::string> rows[] = {
+        {os::IpAddress::V4(Address(127, 0, 0, 1)), "127.0.0.1"},
+        {v6({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}), "::1"},
+        {v6({0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x10}), "2001:db8::1:0:0:10"},
+        {v6({0xfe, 0x80, 0, 0, 0, 0, 0, 0, 0x12, 0x34, 0, 0, 0, 0, 0xab, 0xcd}), "fe80::1234:0:0:abcd"},
+    };
+    for (const auto& [address, text] : rows) EXPECT_EQ(this->sockets_.AddressText(address), text);
+}
+
+TEST_F(StartedSockets, ConnectWithinALimitGivesTheLocalEndAndTimesOutOnAFullQueue) {
+    // A queue of one, filled: the next connect goes unanswered.
+    os::testing::LoopbackListener listener(1);
+    os::Endpoint to{os::IpAddress::V4(Address(127, 0, 0, 1)), listener.Port()};
+    std::vector<os::Socket> open;
+    int timedOut = 0;
+    for (int i = 0; i < 5 && timedOut == 0; ++i) {
+        open.push_back(sockets_.Socket(os::AfInet, os::SockStream, 0));
+        const int result = sockets_.ConnectWithin(open.back(), to, std::chrono::milliseconds(300));
+        if (i == 0) {
+            ASSERT_EQ(result, 0);
+            os::Endpoint local;
+            ASSERT_EQ(sockets_.GetLocalEndpoint(open.back(), local), 0);
+            EXPECT_EQ(local.address, to.address);
+            EXPECT_NE(local.port, 0);
+            char byte = 0;  // the listener never sends
+            EXPECT_EQ(sockets_.ReceiveWithin(open.back(), &byte, 1, std::chrono::milliseconds(50)), os::SocketError);
+            EXPECT_EQ(sockets_.GetLastError(), os::WsaETimedOut);
+        } else if (result != 0) {
+            EXPECT_EQ(sockets_.GetLastError(), os::WsaETimedOut);
+            ++timedOut;
+        }
+    }
+    EXPECT_EQ(timedOut, 1);
+    for (const os::Socket socket : open) sockets_.CloseSocket(socket);
+}
 
 TEST_F(StartedSockets, ConnectsToAListenerOnLoopback) {
     os::testing::LoopbackListener listener;

@@ -2,9 +2,11 @@
 // that ends the process.
 #include "os/console.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// After <windows.h>, which it needs.
+#include <shellapi.h>
 
+#include <mutex>
 #include <string>
 
 #include "os/errors.h"
@@ -50,11 +52,14 @@ long WriteText(Stream stream, std::string_view text) {
     return written == bytes.size() ? ErrorSuccess : ErrorDiskFull;
 }
 
+// The handler runs on a thread of its own while the program may be replacing the ending.
+std::mutex endingLock;
 Ending interruptEnding;
 
 // Ends at once, from whichever thread: no module's shut-down code may run while the main thread is
 // blocked inside a WinSock call.
 [[noreturn]] void End(const Ending& ending) {
+    const std::lock_guard lock(endingLock);
     WriteText(ending.stream, ending.words);
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(ending.exitCode ? ending.exitCode->load() : 1));
     ExitProcess(1);
@@ -70,7 +75,10 @@ public:
     long Write(Stream stream, std::string_view text) override { return WriteText(stream, text); }
 
     void EndOnInterrupt(const Ending& ending) override {
-        interruptEnding = ending;
+        {
+            const std::lock_guard lock(endingLock);
+            interruptEnding = ending;
+        }
         SetConsoleCtrlHandler(OnControl, TRUE);
     }
 };

@@ -2,9 +2,14 @@
 #include "os/sockets.h"
 
 #include <winsock2.h>
+// After <winsock2.h>, which they need.
+#include <iphlpapi.h>
+#include <ws2tcpip.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 namespace os {
 namespace {
@@ -75,6 +80,155 @@ public:
     int CloseSocket(os::Socket socket) override { return closesocket(static_cast<SOCKET>(socket)); }
 
     int GetLastError() override { return WSAGetLastError(); }
+
+    std::vector<IpAddress> GetIpv6Addresses(const std::string& name) override {
+        std::vector<IpAddress> addresses;
+        addrinfo hints{};
+        hints.ai_family = AF_INET6;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        if (const int result = getaddrinfo(name.c_str(), nullptr, &hints, &found); result != 0) {
+            WSASetLastError(result);
+            return addresses;
+        }
+        for (const addrinfo* info = found; info; info = info->ai_next) {
+            if (info->ai_family != AF_INET6) continue;
+            const IpAddress address = FromSockaddr(info->ai_addr).address;
+            if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
+        }
+        freeaddrinfo(found);
+        if (addresses.empty()) WSASetLastError(WSANO_DATA);
+        return addresses;
+    }
+
+    std::string AddressText(const IpAddress& address) override {
+        char text[INET6_ADDRSTRLEN] = {};
+        inet_ntop(address.family == AfInet6 ? AF_INET6 : AF_INET, address.bytes.data(), text, sizeof text);
+        return text;
+    }
+
+    int ConnectWithin(os::Socket socket, const Endpoint& to, std::chrono::milliseconds limit) override {
+        const auto handle = static_cast<SOCKET>(socket);
+        sockaddr_storage target{};
+        const int size = ToSockaddr(to, target);
+        u_long on = 1;
+        if (ioctlsocket(handle, FIONBIO, &on) != 0) return SOCKET_ERROR;
+        int code = 0;
+        if (connect(handle, reinterpret_cast<const sockaddr*>(&target), size) != 0) {
+            code = WSAGetLastError();
+            if (code == WSAEWOULDBLOCK) code = AwaitConnect(handle, limit);
+        }
+        u_long off = 0;
+        ioctlsocket(handle, FIONBIO, &off);
+        if (code == 0) return 0;
+        WSASetLastError(code);
+        return SOCKET_ERROR;
+    }
+
+    int GetLocalEndpoint(os::Socket socket, Endpoint& local) override {
+        sockaddr_storage address{};
+        int size = sizeof address;
+        if (getsockname(static_cast<SOCKET>(socket), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+            return SOCKET_ERROR;
+        }
+        local = FromSockaddr(reinterpret_cast<const sockaddr*>(&address));
+        return 0;
+    }
+
+    std::string InterfaceName(const IpAddress& address) override {
+        ULONG size = 16 * 1024;
+        std::vector<unsigned char> buffer;
+        ULONG result = ERROR_BUFFER_OVERFLOW;
+        for (int tries = 0; tries < 3 && result == ERROR_BUFFER_OVERFLOW; ++tries) {
+            buffer.resize(size);
+            result = GetAdaptersAddresses(AF_UNSPEC, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST, nullptr,
+                                          reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+        }
+        if (result != NO_ERROR) return {};
+        for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter; adapter = adapter->Next) {
+            for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
+                if (FromSockaddr(unicast->Address.lpSockaddr).address == address) return Narrow(adapter->FriendlyName);
+            }
+        }
+        return {};
+    }
+
+    int ReceiveWithin(os::Socket socket, char* buffer, int length, std::chrono::milliseconds limit) override {
+        const auto handle = static_cast<SOCKET>(socket);
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(handle, &readable);
+        timeval wait{static_cast<long>(limit.count() / 1000), static_cast<long>(limit.count() % 1000 * 1000)};
+        const int ready = select(0, &readable, nullptr, nullptr, &wait);
+        if (ready == SOCKET_ERROR) return SOCKET_ERROR;
+        if (ready == 0) {
+            WSASetLastError(WSAETIMEDOUT);
+            return SOCKET_ERROR;
+        }
+        return recv(handle, buffer, length, 0);
+    }
+
+private:
+    static Endpoint FromSockaddr(const sockaddr* address) {
+        Endpoint endpoint;
+        if (address->sa_family == AF_INET6) {
+            sockaddr_in6 v6{};
+            std::memcpy(&v6, address, sizeof v6);
+            endpoint.address.family = AfInet6;
+            std::memcpy(endpoint.address.bytes.data(), &v6.sin6_addr, 16);
+            endpoint.port = ntohs(v6.sin6_port);
+        } else {
+            sockaddr_in v4{};
+            std::memcpy(&v4, address, sizeof v4);
+            endpoint.address = IpAddress::V4(v4.sin_addr.s_addr);
+            endpoint.port = ntohs(v4.sin_port);
+        }
+        return endpoint;
+    }
+
+    static int ToSockaddr(const Endpoint& endpoint, sockaddr_storage& storage) {
+        if (endpoint.address.family == AfInet6) {
+            sockaddr_in6 v6{};
+            v6.sin6_family = AF_INET6;
+            v6.sin6_port = htons(endpoint.port);
+            std::memcpy(&v6.sin6_addr, endpoint.address.bytes.data(), 16);
+            std::memcpy(&storage, &v6, sizeof v6);
+            return sizeof v6;
+        }
+        sockaddr_in v4{};
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(endpoint.port);
+        std::memcpy(&v4.sin_addr, endpoint.address.bytes.data(), 4);
+        std::memcpy(&storage, &v4, sizeof v4);
+        return sizeof v4;
+    }
+
+    // Waits for a connect in progress: 0 when it completed, else the WinSock code of its failure.
+    static int AwaitConnect(SOCKET handle, std::chrono::milliseconds limit) {
+        fd_set writable;
+        fd_set failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(handle, &writable);
+        FD_SET(handle, &failed);
+        timeval wait{static_cast<long>(limit.count() / 1000), static_cast<long>(limit.count() % 1000 * 1000)};
+        const int ready = select(0, nullptr, &writable, &failed, &wait);
+        if (ready == SOCKET_ERROR) return WSAGetLastError();
+        if (ready == 0) return WSAETIMEDOUT;
+        int error = 0;
+        int size = sizeof error;
+        getsockopt(handle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+        return error;
+    }
+
+    // An adapter's name in the program's code page.
+    static std::string Narrow(const wchar_t* wide) {
+        const int length = WideCharToMultiByte(1252, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+        if (length <= 1) return {};
+        std::string text(static_cast<std::size_t>(length - 1), '\0');
+        WideCharToMultiByte(1252, 0, wide, -1, text.data(), length, nullptr, nullptr);
+        return text;
+    }
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 namespace os {
 namespace {
@@ -34,6 +35,21 @@ public:
         record.dwPlatformId = info.dwPlatformId;
         std::memcpy(record.szCSDVersion, info.szCSDVersion, sizeof record.szCSDVersion);
         return true;
+    }
+
+    std::string VersionDetails() override {
+        // RtlGetVersion tells the truth where GetVersionExA is kept at 6.2 for programs without a manifest
+        // saying otherwise; it is looked up, as ntdll is no import of the program's.
+        using RtlGetVersionCall = LONG(WINAPI*)(OSVERSIONINFOW*);
+        const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+        const auto call =
+            ntdll ? reinterpret_cast<RtlGetVersionCall>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
+                  : nullptr;
+        OSVERSIONINFOW info{};
+        info.dwOSVersionInfoSize = sizeof info;
+        if (!call || call(&info) != 0) return {};
+        return "Windows " + std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) +
+               " build " + std::to_string(info.dwBuildNumber);
     }
 
     Wow64Query IsWow64Process() override {

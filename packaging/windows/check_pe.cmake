@@ -36,7 +36,8 @@ endif()
 
 # Present on every Windows since XP; anything else (a compiler runtime DLL above all) would have to
 # ship beside the program.
-set(system_dlls advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll ws2_32.dll wsock32.dll)
+set(system_dlls advapi32.dll comctl32.dll gdi32.dll iphlpapi.dll kernel32.dll msvcrt.dll shell32.dll user32.dll
+                ws2_32.dll wsock32.dll)
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${header}")
 if(NOT imports)
   list(APPEND faults "no imports found")

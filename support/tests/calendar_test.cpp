@@ -273,6 +273,7 @@ TEST_F(CalendarTest, MoveBytesCopiesOnlyAPositiveCountAndAllowsOverlap) {
 class MockSystem : public os::System {
 public:
     MOCK_METHOD(bool, ReadVersion, (os::VersionRecord&), (override));
+    MOCK_METHOD(std::string, VersionDetails, (), (override));
     MOCK_METHOD(os::Wow64Query, IsWow64Process, (), (override));
     MOCK_METHOD(os::SystemTime, LocalTime, (), (override));
     MOCK_METHOD(os::SystemTime, UtcTime, (), (override));

@@ -5,8 +5,10 @@
 #include <atomic>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <sstream>
 #include <thread>
 
+#include "app/connection_test.h"
 #include "app/report.h"
 #include "os/errors.h"
 #include "os/fakes/fake_console.h"
@@ -80,12 +82,14 @@ TEST_F(CommandLine, TestOfAClosedPortPrintsEachStepAndEndsWithTheRefusal) {
     listener.Close();
     services_.serverPort = listener.Port();
     EXPECT_EQ(Run({"test", "127.0.0.1"}), corvix::cli::ExitConnectFailed);
-    EXPECT_TRUE(std::regex_search(console_.out, std::regex("^Get host information: -  \\(\\d+ ms\\)\n"
-                                                           "Open socket:          Ok  \\(\\d+ ms\\)\n"
-                                                           "Connect:              10061:CONNREFUSED  \\(\\d+ ms\\)\n"
-                                                           "\nTcp/Ip Configuration, version ")))
+    EXPECT_TRUE(
+        std::regex_search(console_.out, std::regex("^Get host information: -  \\(\\d+\\.\\d{3} ms\\)\n"
+                                                   "Open socket:          Ok  \\(\\d+\\.\\d{3} ms\\)\n"
+                                                   "Connect:              10061:CONNREFUSED  \\(\\d+\\.\\d{3} ms\\)\n"
+                                                   "\nTcp/Ip Configuration, version ")))
         << console_.out;
-    EXPECT_TRUE(console_.out.ends_with("  Connect:              10061:CONNREFUSED\n")) << console_.out;
+    EXPECT_NE(console_.out.find("\n  Connect:              10061:CONNREFUSED\n"), std::string::npos) << console_.out;
+    EXPECT_NE(console_.out.find("\nCause\n  The host answered, but nothing listens on the port"), std::string::npos);
     EXPECT_EQ(console_.err, "");
     EXPECT_FALSE(Stored("HostName"));  // the host given is not stored, and no key was made
 }
@@ -379,11 +383,12 @@ TEST(CommandLineEndings, TheTimeLimitReportsTheStepItCutShort) {
 
     EXPECT_EQ(run({"test", "127.0.0.1"}), corvix::cli::ExitConnectFailed);
     EXPECT_EQ(ended, corvix::cli::ExitConnectFailed);
-    EXPECT_TRUE(std::regex_search(console.out, std::regex("^Get host information: -  \\(\\d+ ms\\)\n"
-                                                          "Open socket:          Ok  \\(\\d+ ms\\)\n"
-                                                          "Connect:              10060:TIMEDOUT  \\(\\d+ ms\\)\n")))
+    EXPECT_TRUE(
+        std::regex_search(console.out, std::regex("^Get host information: -  \\(\\d+\\.\\d{3} ms\\)\n"
+                                                  "Open socket:          Ok  \\(\\d+\\.\\d{3} ms\\)\n"
+                                                  "Connect:              10060:TIMEDOUT  \\(\\d+\\.\\d{3} ms\\)\n")))
         << console.out;
-    EXPECT_TRUE(console.out.ends_with("  Connect:              10060:TIMEDOUT\n")) << console.out;
+    EXPECT_NE(console.out.find("\n  Connect:              10060:TIMEDOUT\n"), std::string::npos) << console.out;
     EXPECT_EQ(console.err, "corvix-tcpip-cli: connect not answered within 0.2 s\n");
 
     EXPECT_EQ(run({"test", "127.0.0.1", "--json"}), corvix::cli::ExitConnectFailed);
@@ -395,6 +400,93 @@ TEST(CommandLineEndings, TheTimeLimitReportsTheStepItCutShort) {
 
     EXPECT_EQ(run({"check", "127.0.0.1"}), corvix::cli::CheckCritical);
     EXPECT_EQ(console.out, "CORVIX TCPIP CRITICAL - connect 10060:TIMEDOUT (no answer within 0.2 s)\n");
+}
+
+// A name with two IPv4 addresses and one IPv6 address, on the fake sockets: every address, the local
+// ends, the cause of a failure, repeated runs and their summary.
+class CommandLineDiagnosis : public testing::Test {
+protected:
+    void SetUp() override {
+        corvix::StartRegistryRootB();
+        const unsigned char first[4] = {192, 0, 2, 7}, second[4] = {192, 0, 2, 8};
+        os::InAddr a = 0, b = 0;
+        std::memcpy(&a, first, 4);
+        std::memcpy(&b, second, 4);
+        sockets_.hosts["server"] = {"server.example", {a, b}};
+        os::IpAddress v6;
+        v6.family = os::AfInet6;
+        v6.bytes = {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7};
+        sockets_.hosts6["server"] = {v6};
+        sockets_.interfaces = {{"10.0.2.10", "eth0"}, {"2001:db8::10", "eth0"}};
+        system_.local = os::fakes::At(2026, 3, 7, 9, 5, 2);
+    }
+
+    int Run(std::vector<std::string> arguments) {
+        console_ = {};
+        return RunCommandLine(Program, arguments, services_);
+    }
+
+    os::fakes::FakeRegistry registry_;
+    os::fakes::FakeSockets sockets_;
+    os::fakes::FakeSystem system_;
+    os::fakes::FakeConsole console_;
+    corvix::cli::Services services_{registry_, sockets_, system_, console_};
+};
+
+TEST_F(CommandLineDiagnosis, EveryAddressWithItsLocalEndAndTheFirstFailuresCode) {
+    sockets_.connectErrors["192.0.2.8"] = os::WsaEConnRefused;
+    EXPECT_EQ(Run({"test", "server", "--all", "--json", "--timeout", "2.5"}), corvix::cli::ExitConnectFailed);
+    const json test = json::parse(console_.out)["test"];
+    EXPECT_EQ(test["addresses"], json::parse(R"([{"address":"192.0.2.7","family":"IPv4","used":true},
+                                                 {"address":"192.0.2.8","family":"IPv4","used":false},
+                                                 {"address":"2001:db8::7","family":"IPv6","used":false}])"));
+    ASSERT_EQ(test["attempts"].size(), 3u);
+    const std::pair<std::string, std::string> tried[] = {
+        {"192.0.2.7", "Ok"}, {"192.0.2.8", "10061:CONNREFUSED"}, {"2001:db8::7", "Ok"}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(test["attempts"][i]["address"], tried[i].first);
+        EXPECT_EQ(test["attempts"][i]["result"], tried[i].second);
+        EXPECT_EQ(test["attempts"][i]["local"].is_null(), i == 1);
+    }
+    EXPECT_EQ(test["attempts"][2]["local"]["address"], "2001:db8::10");
+    EXPECT_EQ(test["attempts"][2]["local"]["interface"], "eth0");
+    EXPECT_EQ(test["hint"], std::string(corvix::CauseHint(os::WsaEConnRefused)));
+    EXPECT_EQ(sockets_.connectLimits, std::vector<std::chrono::milliseconds>(3, std::chrono::milliseconds(2500)));
+    // Without --all only the first address is tried; the others are listed.
+    EXPECT_EQ(Run({"test", "server"}), corvix::cli::ExitOk);
+    EXPECT_NE(console_.out.find("\n  2001:db8::7           IPv6: not used by the suite's programs\n"),
+              std::string::npos)
+        << console_.out;
+    EXPECT_NE(console_.out.find("\n  192.0.2.7             Ok  0.0"), std::string::npos) << console_.out;
+}
+
+TEST_F(CommandLineDiagnosis, RepeatedRunsLookUpEachTimeAndSumUp) {
+    int connects = 0;
+    sockets_.duringConnect = [&] { sockets_.connectError = ++connects == 2 ? os::WsaETimedOut : 0; };
+    EXPECT_EQ(Run({"test", "server", "--count", "3", "--interval", "0.01"}), corvix::cli::ExitConnectFailed);
+    EXPECT_EQ(sockets_.lookups.size(), 6u);  // each attempt looks up the IPv4 and the IPv6 addresses
+    EXPECT_TRUE(std::regex_search(
+        console_.out,
+        std::regex("^2026-03-07 09:05:02  192\\.0\\.2\\.7  Ok  \\d+\\.\\d{3} ms  from 10\\.0\\.2\\.10:50123 on eth0\n"
+                   ".*  10060:TIMEDOUT  .*\n.*  Ok  .*\n"
+                   "--- server: 3 attempts, 2 connected, 1 failed, 33\\.3% loss\n"
+                   "connect min/avg/max/jitter = [0-9./]+ ms\n$")))
+        << console_.out;
+    // Ctrl+C would print the same summary and end with the same code.
+    ASSERT_TRUE(console_.interrupt);
+    EXPECT_TRUE(console_.out.ends_with(console_.interrupt->words));
+    EXPECT_EQ(console_.interrupt->exitCode->load(), corvix::cli::ExitConnectFailed);
+
+    connects = 5;
+    EXPECT_EQ(Run({"test", "server", "--count", "2", "--interval", "0.01", "--json"}), corvix::cli::ExitOk);
+    std::istringstream lines(console_.out);
+    std::vector<json> objects;
+    for (std::string line; std::getline(lines, line);) objects.push_back(json::parse(line));
+    ASSERT_EQ(objects.size(), 3u);
+    EXPECT_EQ(objects[0]["result"], "Ok");
+    EXPECT_EQ(objects[2]["summary"]["connected"], 2);
+    EXPECT_EQ(objects[2]["summary"]["lossPercent"], 0.0);
+    EXPECT_EQ(objects[2]["exitCode"], 0);
 }
 
 struct UsageRow {
@@ -426,6 +518,10 @@ TEST(CommandLineUsage, ABadArgumentIsNamedOnOneLineAndExits64) {
          "bad host name 'b\\xfccher': not UTF-8 text (byte 0xFC)"},
         {{"frob\x1b"}, "unknown command 'frob\\x1b'"},
         {{"--version", "x"}, "unexpected argument 'x'"},
+        {{"test", "--timeout", "0"}, "bad number of seconds for --timeout: '0'"},
+        {{"test", "--interval", "1.5.2"}, "bad number of seconds for --interval: '1.5.2'"},
+        {{"test", "--count", "-1"}, "bad number of attempts for --count: '-1'"},
+        {{"test", "--count"}, "--count needs a number of attempts"},
     };
     for (const UsageRow& row : rows) {
         os::fakes::FakeConsole console;

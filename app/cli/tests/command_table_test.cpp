@@ -66,7 +66,7 @@ Names States() {
 }
 
 TEST(CommandTable, TheReadmeNamesWhatTheTableHas) {
-    const std::string section = Section(Read("README.md"), "## The command line", "### ");
+    const std::string section = Section(Read("README.md"), "## The command line", "## ");
     EXPECT_EQ(Matches(section, "\n    corvix-tcpip-cli ([a-z][a-z-]*)"), TableVerbs());
     for (const corvix::cli::Verb& verb : corvix::cli::Verbs()) {
         const std::string line = "\n    corvix-tcpip-cli " + corvix::cli::Synopsis(verb);

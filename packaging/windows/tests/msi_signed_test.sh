@@ -61,8 +61,6 @@ for file in "${signed[@]}"; do
   if ! "$osslsigncode" verify -in "$file" -CAfile "$keys/signing.cert.pem" >"$work/verify.log" 2>&1; then
     fail "$file does not verify against the signing certificate: $(tail -n 5 "$work/verify.log")"
   fi
-  grep -q "Signature verification: ok" "$work/verify.log" || fail "$file: no successful verification: $(tail -n 5 "$work/verify.log")"
-  grep -q "CN=Corvix test signing" "$work/verify.log" || fail "$file: not signed by the test certificate"
   if "$osslsigncode" verify -in "$file" -CAfile "$keys/other.cert.pem" >/dev/null 2>&1; then
     fail "$file verifies against a certificate that did not sign it"
   fi

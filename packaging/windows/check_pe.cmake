@@ -1,9 +1,10 @@
 # Checks a built program's PE header for what a clean workstation needs to start it, which no test
 # here can run: the processor, the subsystem (the window's GUI, or the console of a command-line
 # program), imports from Windows' own DLLs only (the C++ runtime linked in) and, for the window, the
-# manifest embedded.
+# manifest and the icon embedded; and what an administrator sees of it: its version resource. With
+# SHIPPED, the copy that a package ships: no debug sections, and a link to its debug file.
 # usage: cmake -D OBJDUMP=<objdump> -D PROGRAM=<exe> -D FORMAT=<pei-i386|pei-x86-64> -D KIND=<window|console>
-#              [-D STAMP=<file>] -P check_pe.cmake
+#              [-D SHIPPED=1] [-D STAMP=<file>] -P check_pe.cmake
 cmake_minimum_required(VERSION 3.25)
 
 foreach(variable OBJDUMP PROGRAM FORMAT KIND)
@@ -54,6 +55,27 @@ endforeach()
 # Resource type 24 (0x18) is RT_MANIFEST; the type table's entries are the ones indented by three.
 if(KIND STREQUAL window AND NOT header MATCHES "\n[0-9a-f]+   Entry: ID: 0x000018,")
   list(APPEND faults "no manifest resource")
+endif()
+# RT_GROUP_ICON (14): the icon Explorer shows for the window's program.
+if(KIND STREQUAL window AND NOT header MATCHES "\n[0-9a-f]+   Entry: ID: 0x00000e,")
+  list(APPEND faults "no icon resource")
+endif()
+# RT_VERSION (16).
+if(NOT header MATCHES "\n[0-9a-f]+   Entry: ID: 0x000010,")
+  list(APPEND faults "no version resource")
+endif()
+
+if(SHIPPED)
+  execute_process(COMMAND ${OBJDUMP} -h ${PROGRAM} OUTPUT_VARIABLE sections)
+  string(REGEX MATCHALL "\n +[0-9]+ \\.debug_[a-z_]+" debug_sections "${sections}")
+  if(debug_sections)
+    string(REGEX REPLACE "\n +[0-9]+ " "" debug_sections "${debug_sections}")
+    list(JOIN debug_sections " " text)
+    list(APPEND faults "debug sections shipped: ${text}")
+  endif()
+  if(NOT sections MATCHES "\n +[0-9]+ \\.gnu_debuglink ")
+    list(APPEND faults "no .gnu_debuglink to its debug file")
+  endif()
 endif()
 
 if(faults)

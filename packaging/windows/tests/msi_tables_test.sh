@@ -1,13 +1,14 @@
 #!/bin/bash
-# Reads the MSI's tables back: what wixl cannot express and msibuild set afterwards, and what the
-# package promises an administrator.
-# usage: msi_tables_test.sh <package.msi> <version> <view: 32|64> <with-cli: 0|1>
+# Reads the MSI's tables back where no install under Wine shows the effect: what wixl cannot express
+# and msibuild set afterwards, and what the package promises an administrator.
+# usage: msi_tables_test.sh <package.msi> <version> <view: 32|64> <with-cli: 0|1> <UpgradeCode> <product name>
+#                           <shortcut name> <icon>
 set -uo pipefail
-if [ $# -ne 4 ]; then
-  echo "usage: msi_tables_test.sh <package.msi> <version> <view: 32|64> <with-cli: 0|1>" >&2
+if [ $# -ne 8 ]; then
+  echo "usage: msi_tables_test.sh <package.msi> <version> <view: 32|64> <with-cli: 0|1> <UpgradeCode> <product name> <shortcut name> <icon>" >&2
   exit 2
 fi
-msi=$1 version=$2 view=$3 with_cli=$4
+msi=$1 version=$2 view=$3 with_cli=$4 upgrade_code="{$5}" product=$6 shortcut=$7 icon=$8
 failures=0
 fail() {
   echo "FAIL: $*" >&2
@@ -24,10 +25,17 @@ expect_row() {
 }
 tab=$'\t'
 
-expect_row Property ProductName "ProductName${tab}Corvix Tcp/Ip Configuration"
+# The identity: the deployed 32-bit package and the 64-bit test build share none of it.
+case "$view" in
+32) [ "$upgrade_code" = "{6F1E2C4A-3B7D-4E58-9A21-5C0D8B7E4F13}" ] && [ "$product" = "Corvix Tcp/Ip Configuration" ] &&
+      [ "$shortcut" = "Tcp-Ip Configuration" ] || fail "the 32-bit package's identity changed: $upgrade_code, $product, $shortcut" ;;
+64) [ "$upgrade_code" != "{6F1E2C4A-3B7D-4E58-9A21-5C0D8B7E4F13}" ] && [ "$product" != "Corvix Tcp/Ip Configuration" ] &&
+      [ "$shortcut" != "Tcp-Ip Configuration" ] || fail "the 64-bit package shares the 32-bit one's identity: $upgrade_code, $product, $shortcut" ;;
+esac
+expect_row Property ProductName "ProductName${tab}$product"
 expect_row Property Manufacturer "Manufacturer${tab}Qor"
 expect_row Property ProductVersion "ProductVersion${tab}$version"
-expect_row Property UpgradeCode "UpgradeCode${tab}{6F1E2C4A-3B7D-4E58-9A21-5C0D8B7E4F13}"
+expect_row Property UpgradeCode "UpgradeCode${tab}$upgrade_code"
 expect_row Property ALLUSERS "ALLUSERS${tab}1"
 [[ ";$(row Property SecureCustomProperties | cut -f2);" == *";HOSTNAME;"* ]] ||
   fail "HOSTNAME is not a secure property: $(row Property SecureCustomProperties)"
@@ -41,15 +49,20 @@ settings=$(row Component Settings)
 [ "$(rows Registry | cut -f2-6 | sort)" = "$(printf '2\tSoftware\\Qor\\Corvix\\TcpIp\\\tHostName\t[HOSTNAME]\tSettings\n2\tSoftware\\Qor\\Corvix\\TcpIp\\\tHostPort\t#234\tSettings')" ] ||
   fail "the registry rows are: $(rows Registry)"
 
-[[ "$(rows LaunchCondition)" == *"A newer version of [ProductName] is already installed."* ]] ||
+[ "$(row LaunchCondition 'NOT WIX_DOWNGRADE_DETECTED' | cut -f2)" = "A newer version of [ProductName] is already installed." ] ||
   fail "no message for a refused downgrade: $(rows LaunchCondition)"
-[ "$(rows Shortcut | cut -f2,3,7)" = "ProgramMenuFolder${tab}Tcp-Ip Configuration${tab}Tcp/Ip Configuration" ] ||
+[[ "$(row LaunchCondition 'Installed OR VersionNT >= 602' | cut -f2)" == *"needs Windows 8 or later"* ]] ||
+  fail "no launch condition for Windows 8 or later: $(rows LaunchCondition)"
+
+# The shortcut shows the built icon (msi.install checks the product's, which Wine registers).
+cmp -s <(msiinfo extract "$msi" Icon.CorvixTcpIp.ico) "$icon" || fail "the Icon table's CorvixTcpIp.ico is not $icon"
+[ "$(rows Shortcut | cut -f2,3,7,9)" = "ProgramMenuFolder${tab}$shortcut${tab}Tcp/Ip Configuration${tab}CorvixTcpIp.ico" ] ||
   fail "the Start-menu shortcut is: $(rows Shortcut)"
 
-files=$(rows File | cut -f3 | sort | tr '\n' ' ')
-expected="CorvixTcpIp.exe "
-[ "$with_cli" = 1 ] && expected="CorvixTcpIp.exe CorvixTcpIpCli.exe "
-[ "$files" = "$expected" ] || fail "the package holds '$files', expected '$expected'"
+# Versioned files, as the programs' version resources say.
+expected="CorvixTcpIp.exe${tab}$version.0${tab}1033"
+[ "$with_cli" = 1 ] && expected+=$'\n'"CorvixTcpIpCli.exe${tab}$version.0${tab}1033"
+[ "$(rows File | cut -f3,5,6 | sort)" = "$expected" ] || fail "the files are: $(rows File)"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "ok: $msi"

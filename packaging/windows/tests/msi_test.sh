@@ -1,14 +1,18 @@
 #!/bin/bash
-# Installs the MSI for real in a Wine prefix of its own under the build tree: presetting the server
-# with HOSTNAME, keeping the settings without it and on uninstalling, a major upgrade and a refused
-# downgrade.
-# usage: msi_test.sh <wine> <prefix> <build tree> <package.msi> <newer package.msi> <view: 32|64> <with-cli: 0|1>
+# Installs the MSI for real in a 64-bit Wine prefix of its own under the build tree, as on users'
+# machines: refused before Windows 8; presetting the server with HOSTNAME, keeping the settings
+# without it, through a repair and on uninstalling; the icon; a rebuild of the same version replacing
+# the installed one; a major upgrade and a refused downgrade. Given the other processor's package, the
+# two install side by side as products of their own.
+# usage: msi_test.sh <wine> <prefix> <build tree> <package.msi> <newer package.msi> <rebuilt package.msi>
+#                    <view: 32|64> <with-cli: 0|1> <product name> <shortcut name> <icon> [<other package.msi>]
 set -uo pipefail
-if [ $# -ne 7 ]; then
-  echo "usage: msi_test.sh <wine> <prefix> <build tree> <package.msi> <newer package.msi> <view: 32|64> <with-cli: 0|1>" >&2
+if [ $# -lt 11 ] || [ $# -gt 12 ]; then
+  echo "usage: msi_test.sh <wine> <prefix> <build tree> <package.msi> <newer package.msi> <rebuilt package.msi> <view: 32|64> <with-cli: 0|1> <product name> <shortcut name> <icon> [<other package.msi>]" >&2
   exit 2
 fi
-wine=$1 prefix=$2 tree=$3 msi=$4 newer=$5 view=$6 with_cli=$7
+wine=$1 prefix=$2 tree=$3 msi=$4 newer=$5 rebuilt=$6 view=$7 with_cli=$8 product=$9 shortcut_name=${10} icon=${11}
+other=${12:-}
 wineserver="$(dirname "$wine")/wineserver"
 
 # The prefix is wiped and made anew: never anything outside the build tree.
@@ -40,9 +44,9 @@ fi
 programs=(CorvixTcpIp.exe)
 if [ "$with_cli" = 1 ]; then programs+=(CorvixTcpIpCli.exe); fi
 key='HKLM\Software\Qor\Corvix\TcpIp'
-product='Corvix Tcp/Ip Configuration'
 
 msiexec() { "$wine" msiexec "$@" >/dev/null 2>&1; }
+windows_version() { "$wine" winecfg -v "$1" >/dev/null 2>&1; }
 # "<type> <data>" of a settings value in a registry view, or nothing.
 value() { "$wine" reg query "$key" /v "$1" "/reg:${2:-$view}" 2>/dev/null | tr -d '\r' | awk -v name="$1" '$1 == name { print $2, $3 }'; }
 expect_value() {
@@ -50,7 +54,8 @@ expect_value() {
   found=$(value "$1")
   [ "$found" = "$2" ] || fail "$3: $1 is '${found:-missing}', expected '$2'"
 }
-shortcut() { find "$prefix/drive_c" -name 'Tcp-Ip Configuration.lnk' 2>/dev/null; }
+shortcut_of() { find "$prefix/drive_c" -name "$1.lnk" 2>/dev/null; }
+shortcut() { shortcut_of "$shortcut_name"; }
 expect_installed() {
   for program in "${programs[@]}"; do
     [ -f "$folder/$program" ] || fail "$1: $folder/$program is missing"
@@ -62,8 +67,21 @@ expect_removed() {
   [ -e "$folder" ] && fail "$1: $folder is still there: $(ls -A "$folder")"
   [ -n "$(shortcut)" ] && fail "$1: the shortcut is still there: $(shortcut)"
 }
-# The installed products of this package's family: one line each.
-products() { "$wine" uninstaller --list 2>/dev/null | tr -d '\r' | grep -F "|||$product"; }
+# The installed products of this package's name ("<ProductCode>|||<name>"), one line each.
+products_named() { "$wine" uninstaller --list 2>/dev/null | tr -d '\r' | awk -F'[|][|][|]' -v name="$1" '$2 == name'; }
+products() { products_named "$product"; }
+# A refused install ends with 1603; a Unix exit status keeps its low byte, 67.
+refused() { [ "$1" = 67 ] || [ "$1" = 1603 ]; }
+
+# A fresh Wine prefix says Windows 7: the launch condition refuses it, and installs nothing.
+windows_version win7
+msiexec /i "$msi" /qn HOSTNAME=corvix-server
+status=$?
+refused "$status" || fail "the package installed on Windows 7 (status $status)"
+[ -z "$(products)" ] || fail "installed on Windows 7: $(products)"
+[ -e "$folder" ] && fail "Windows 7: $folder was made"
+[ -z "$(value HostName)" ] || fail "Windows 7: the settings were written"
+windows_version win10
 
 msiexec /i "$msi" /qn HOSTNAME=corvix-server || fail "install with HOSTNAME failed"
 expect_installed "install with HOSTNAME"
@@ -71,13 +89,47 @@ expect_value HostName "REG_SZ corvix-server" "install with HOSTNAME"
 expect_value HostPort "REG_DWORD 0xea" "install with HOSTNAME"
 [ -z "$(value HostName "$other_view")" ] || fail "the settings were written to the $other_view-bit view too"
 
+# The product's icon, which Programs and Features shows, is the built .ico. (The shortcut's icon is the
+# same table entry, msi.tables checks it; Wine's shortcuts do not always record it.)
+code=$(products | cut -d'|' -f1)
+# The only product installed in the prefix: its registration's ProductIcon.
+product_icon=$("$wine" reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null | tr -d '\r' |
+  awk '$1 == "ProductIcon" { $1 = ""; $2 = ""; sub(/^ +/, ""); print }')
+if [ -z "$product_icon" ]; then
+  fail "no ProductIcon registered for $code"
+else
+  unix_icon=$("$wine" winepath -u "$product_icon" 2>/dev/null)
+  cmp -s "$unix_icon" "$icon" || fail "the product icon $product_icon is not the built $icon"
+fi
+
+# A repair without HOSTNAME rewrites the settings component's values with the host name that HOSTNAME
+# stored, not an empty one. Wine's msiexec /f does not run a repair: REINSTALL=ALL through /i is the
+# same reinstall of every feature.
+repair_log=$prefix/repair.log
+msiexec /i "$msi" REINSTALL=ALL REINSTALLMODE=omus /qn /l*v "$(
+  "$wine" winepath -w "$repair_log" 2>/dev/null | tr -d '\r'
+)" || fail "the repair failed"
+expect_value HostName "REG_SZ corvix-server" "repair"
+expect_value HostPort "REG_DWORD 0xea" "repair"
+tr -d '\r' <"$repair_log" | grep -q 'Name: HostName, Value: corvix-server$' ||
+  fail "the repair did not write the stored host name back: $(tr -d '\r' <"$repair_log" | grep -a 'Name: HostName')"
+
 # An administrator's own value, which no install without HOSTNAME may touch.
 "$wine" reg add "$key" /v HostName /t REG_SZ /d admin-set /f "/reg:$view" >/dev/null 2>&1
 msiexec /i "$msi" /qn || fail "a second install without HOSTNAME failed"
 expect_value HostName "REG_SZ admin-set" "second install without HOSTNAME"
 
-msiexec /x "$msi" /qn || fail "uninstall failed"
+# The same version built again replaces the installed product: one entry, the rebuild's.
+rebuilt_code=$(msiinfo export "$rebuilt" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
+[ -n "$rebuilt_code" ] && [ "$rebuilt_code" != "$code" ] || fail "the rebuild's ProductCode is '$rebuilt_code', the installed one's $code"
+msiexec /i "$rebuilt" /qn || fail "the rebuilt package of the same version did not install"
+[ "$(products)" = "$rebuilt_code|||$product" ] || fail "after the rebuild the installed products are: $(products)"
+expect_installed "rebuild of the same version"
+expect_value HostName "REG_SZ admin-set" "rebuild of the same version"
+
+msiexec /x "$rebuilt" /qn || fail "uninstall failed"
 expect_removed "uninstall"
+[ -z "$(products)" ] || fail "still installed: $(products)"
 expect_value HostName "REG_SZ admin-set" "uninstall"
 expect_value HostPort "REG_DWORD 0xea" "uninstall"
 
@@ -90,12 +142,30 @@ expect_installed "major upgrade"
 expect_value HostName "REG_SZ second-server" "major upgrade"
 [ "$(products | wc -l)" = 1 ] || fail "after the upgrade the installed products are: $(products)"
 
-# Refused with 1603; a Unix exit status keeps its low byte, 67.
 msiexec /i "$msi" /qn
 status=$?
-[ "$status" = 67 ] || [ "$status" = 1603 ] || fail "the older package installed over the newer one (status $status)"
+refused "$status" || fail "the older package installed over the newer one (status $status)"
 [ "$(products | wc -l)" = 1 ] || fail "after the refused downgrade the installed products are: $(products)"
 expect_installed "refused downgrade"
+
+# The other processor's package beside this one: two products of their own, each keeping its own
+# shortcut when the other goes.
+if [ -n "$other" ]; then
+  if [ ! -f "$other" ]; then
+    echo "not checked: installing beside $other, which is not built"
+  else
+    other_product=$(msiinfo export "$other" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductName" { print $2 }')
+    other_shortcut=$(msiinfo export "$other" Shortcut | tail -n +4 | tr -d '\r' | cut -f3)
+    [ "$other_product" != "$product" ] || fail "the other package has the same name, $product"
+    [ "$other_shortcut" != "$shortcut_name" ] || fail "the other package has the same shortcut, $shortcut_name"
+    msiexec /i "$other" /qn || fail "the other package $other did not install beside this one"
+    [ "$(products_named "$other_product" | wc -l)" = 1 ] || fail "the other package is not installed: $(products_named "$other_product")"
+    [ "$(products | wc -l)" = 1 ] || fail "beside the other package, this one's products are: $(products)"
+    msiexec /x "$other" /qn || fail "uninstalling the other package failed"
+    [ -z "$(shortcut_of "$other_shortcut")" ] || fail "the other package's shortcut is still there"
+    expect_installed "after uninstalling the other package"
+  fi
+fi
 
 msiexec /x "$newer" /qn || fail "uninstalling the newer package failed"
 expect_removed "uninstalling the newer package"

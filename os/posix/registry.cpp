@@ -32,6 +32,9 @@ bool NormalisePath(const std::string& path, std::string& out) {
 }
 
 bool ReadWhole(int fd, std::string& text) {
+    // Room for the whole file at once, so that a large hive is not copied over and over as it grows.
+    struct stat status {};
+    if (fstat(fd, &status) == 0 && status.st_size > 0) text.reserve(static_cast<std::size_t>(status.st_size));
     char buffer[65536];
     while (true) {
         const ssize_t n = read(fd, buffer, sizeof buffer);

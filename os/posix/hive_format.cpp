@@ -459,6 +459,41 @@ bool Implies(std::string_view section, std::string_view path) {
            (section.size() == path.size() || section[path.size()] == '\\');
 }
 
+// Finds what LookUpHive gives while the text is read, keeping nothing else.
+class KeyLookup {
+public:
+    KeyLookup(std::string_view path, std::optional<std::string_view> name) : path_(path), name_(name) {}
+
+    void Section(std::string_view section) {
+        if (Implies(section, path_)) found_.keyExists = true;
+        inKey_ = SameName(section, path_);
+    }
+
+    HiveValue& Slot() { return slot_; }
+
+    void Value(const HiveValue& value) {
+        if (!inKey_ || !name_ || !SameName(value.name, *name_)) return;
+        if (found_.value) {
+            found_.value->type = value.type;
+            found_.value->data = value.data;
+        } else {
+            found_.value = value;
+        }
+    }
+
+    void End() {}
+
+    HiveLookup Take() { return std::move(found_); }
+
+private:
+    std::string_view path_;
+    std::optional<std::string_view> name_;
+    bool inKey_ = false;
+    // Every value line is read here, so that reading allocates nothing once it holds the longest.
+    HiveValue slot_;
+    HiveLookup found_;
+};
+
 }  // namespace
 
 bool ValidKeyPath(std::string_view path) {
@@ -538,6 +573,13 @@ std::optional<Hive> ParseHive(std::string_view text) {
     HiveBuilder builder(text.size());
     if (!ReadHive(text, builder)) return std::nullopt;
     return builder.Take();
+}
+
+std::optional<HiveLookup> LookUpHive(std::string_view text, std::string_view path,
+                                     std::optional<std::string_view> name) {
+    KeyLookup lookup(path, name);
+    if (!ReadHive(text, lookup)) return std::nullopt;
+    return lookup.Take();
 }
 
 std::string FormatHive(const Hive& hive) {

@@ -13,6 +13,7 @@ using os::posix::FindValue;
 using os::posix::FormatHive;
 using os::posix::Hive;
 using os::posix::HiveValue;
+using os::posix::LookUpHive;
 using os::posix::ParseHive;
 
 std::vector<std::uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
@@ -121,6 +122,11 @@ TEST(HiveFormat, AHiveOfThirtyThousandKeysIsReadWholeAndFoundInAnyCase) {
     EXPECT_EQ(accented->path, stored);
     // Written back as it was read: every key and value in its place and spelling.
     EXPECT_EQ(FormatHive(*hive), text);
+    const auto looked = LookUpHive(text, "SOFTWARE\\QOR\\CORVIX\\TCPIP", "hostname");
+    ASSERT_TRUE(looked);
+    EXPECT_TRUE(looked->keyExists);
+    ASSERT_TRUE(looked->value);
+    EXPECT_EQ(looked->value->data, Bytes(std::string_view("127.0.0.1\0", 10)));
 }
 
 // Beyond a few values a key's values are found through an index of their own; repeats in any case,
@@ -146,6 +152,33 @@ TEST(HiveFormat, RepeatedKeysAndValuesOfAKeyWithManyValuesMergeInAnyCase) {
     EXPECT_EQ(values[3].data, Bytes(std::string_view("three\0", 6)));
     EXPECT_EQ(values[19].data, (std::vector<std::uint8_t>{1}));
     EXPECT_EQ(values[20].data, (std::vector<std::uint8_t>{3}));
+    const auto looked = LookUpHive(text, "software\\caf\xC9", lower + "20");
+    ASSERT_TRUE(looked && looked->value);
+    EXPECT_EQ(looked->value->name, upper + "20");
+    EXPECT_EQ(looked->value->data, (std::vector<std::uint8_t>{3}));
+}
+
+TEST(HiveFormat, LookUpAnswersAsTheReadHiveDoes) {
+    const std::string text =
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\TcpIp]\n\"HostPort\"=dword:000004d2\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Other]\n\"HostPort\"=dword:00000001\n"
+        "[HKEY_LOCAL_MACHINE\\software\\qor\\corvix\\tcpip]\n\"hostport\"=dword:000000ea\n";
+    const auto port = LookUpHive(text, "SOFTWARE\\QOR\\CORVIX\\TCPIP", "HOSTPORT");
+    ASSERT_TRUE(port);
+    EXPECT_TRUE(port->keyExists);
+    ASSERT_TRUE(port->value);
+    EXPECT_EQ(port->value->name, "HostPort");
+    EXPECT_EQ(port->value->data, (std::vector<std::uint8_t>{0xEA, 0, 0, 0}));
+    // A parent with no section of its own is there, and holds no values.
+    const auto parent = LookUpHive(text, "Software\\Qor", "HostPort");
+    ASSERT_TRUE(parent);
+    EXPECT_TRUE(parent->keyExists);
+    EXPECT_FALSE(parent->value);
+    const auto missing = LookUpHive(text, "Software\\Qor\\Corvix\\Tcp");
+    ASSERT_TRUE(missing);
+    EXPECT_FALSE(missing->keyExists);
+    // A damaged hive gives nothing at all, however early the key was found.
+    EXPECT_FALSE(LookUpHive(text + "\"Broken\"=dword:zz\n", "Software\\Qor\\Corvix\\TcpIp", "HostPort"));
 }
 
 // EnsureKey looks at the hive once, whatever the depth; it adds what a look for each parent in turn adds.

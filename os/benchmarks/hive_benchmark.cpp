@@ -9,13 +9,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstring>
 #include <fstream>
-#include <map>
 #include <string>
-#include <vector>
 
 #include "os/posix/hive_registry.h"
+#include "os/testing/benchmark_runs.h"
 #include "os/testing/generated_hive.h"
 #include "os/testing/scratch_dir.h"
 
@@ -57,20 +55,7 @@ void LoadHive(benchmark::State& state) {
 BENCHMARK(LoadHive)->Unit(benchmark::kMillisecond);
 
 // The floor: finding every line end of the same bytes, and nothing else.
-void CountNewlines(benchmark::State& state) {
-    const std::string& content = Content();
-    for (auto _ : state) {
-        std::size_t lines = 0;
-        const char* at = content.data();
-        const char* const end = at + content.size();
-        while (const void* found = std::memchr(at, '\n', static_cast<std::size_t>(end - at))) {
-            ++lines;
-            at = static_cast<const char*>(found) + 1;
-        }
-        benchmark::DoNotOptimize(lines);
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * content.size()));
-}
+void CountNewlines(benchmark::State& state) { os::testing::CountLineEnds(state, Content()); }
 BENCHMARK(CountNewlines)->Unit(benchmark::kMillisecond);
 
 // Every save really changes the value, so that every one writes the file.
@@ -97,22 +82,8 @@ void SaveHive(benchmark::State& state) {
 BENCHMARK(SaveHive)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The console report, followed by the load's throughput as a share of the floor's and the save's time.
-class HiveReporter : public benchmark::ConsoleReporter {
+class HiveReporter : public os::testing::MedianReporter {
 public:
-    // Plain text: the figures are copied from the output into notes.
-    HiveReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        // Repetitions report their median after the single runs, so the median is the figure kept.
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-            cpuTimes_[run.run_name.function_name] = run.GetAdjustedCPUTime();
-            realTimes_[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-    }
-
     void Finalize() override {
         ConsoleReporter::Finalize();
         // Both are in milliseconds.
@@ -131,27 +102,11 @@ public:
                               << " ms (goal: at most 50 ms)\n";
         }
     }
-
-private:
-    std::map<std::string, double> cpuTimes_;
-    std::map<std::string, double> realTimes_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Repetitions of the benchmarks run in random alternation, so that the medians come from the same
-    // stretch of time on a machine that others share; flags on the command line come later and win.
-    static char repetitions[] = "--benchmark_repetitions=9";
-    static char interleaving[] = "--benchmark_enable_random_interleaving=true";
-    static char aggregatesOnly[] = "--benchmark_report_aggregates_only=true";
-    std::vector<char*> arguments{argv[0], repetitions, interleaving, aggregatesOnly};
-    arguments.insert(arguments.end(), argv + 1, argv + argc);
-    int count = static_cast<int>(arguments.size());
-    benchmark::Initialize(&count, arguments.data());
-    if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) return 1;
     HiveReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return os::testing::RunBenchmarks(argc, argv, reporter);
 }

@@ -55,8 +55,13 @@ std::uint32_t NameHash(std::string_view name) {
         mix(word);
     }
     if (at < name.size()) {
+        // The last eight bytes again when there are so many, else the few there are.
         std::uint64_t word = 0;
-        std::memcpy(&word, name.data() + at, name.size() - at);
+        if (name.size() >= 8) {
+            std::memcpy(&word, name.data() + name.size() - 8, 8);
+        } else {
+            for (; at < name.size(); ++at) word = word << 8 | static_cast<unsigned char>(name[at]);
+        }
         mix(word);
     }
     h ^= h >> 29;

@@ -294,12 +294,12 @@ bool QuotableString(const HiveValue& value) {
 void AppendHexNumber(std::string& out, std::uint32_t v, int digits) {
     constexpr char Digits[] = "0123456789abcdef";
     char text[8];
-    int n = 0;
+    int n = 8;
     do {
-        text[n++] = Digits[v & 0xF];
+        text[--n] = Digits[v & 0xF];
         v >>= 4;
-    } while (v != 0 || n < digits);
-    while (n > 0) out.push_back(text[--n]);
+    } while (v != 0 || 8 - n < digits);
+    out.append(text + n, static_cast<std::size_t>(8 - n));
 }
 
 void AppendHex(std::string& out, std::size_t lineStart, const std::vector<std::uint8_t>& data) {

@@ -31,6 +31,16 @@ inline constexpr std::string_view HiveRootName = "HKEY_LOCAL_MACHINE";
 // file is never partly believed.
 std::optional<Hive> ParseHive(std::string_view text);
 
+// What a hive's text says of one key and, when `name` is given, of one of its values: what ParseHive
+// followed by KeyExists, FindKey and FindValue would give, found while the text is read without
+// building the hive. Nothing when the text is not a well-formed hive, as from ParseHive.
+struct HiveLookup {
+    bool keyExists = false;          // as KeyExists
+    std::optional<HiveValue> value;  // as FindValue on the key's own sections, when it has the value
+};
+std::optional<HiveLookup> LookUpHive(std::string_view text, std::string_view path,
+                                     std::optional<std::string_view> name = std::nullopt);
+
 // Writes the hive with CR LF line ends, as the registry editor does.
 std::string FormatHive(const Hive& hive);
 

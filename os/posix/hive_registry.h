@@ -2,7 +2,9 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "os/posix/hive_format.h"
 #include "os/registry.h"
@@ -33,7 +35,12 @@ private:
     };
 
     long Open(RegKey root, const std::string& path, std::uint32_t access, bool create, RegKey& key);
+    // The hive file's text; `exists` false, and no error, when there is no file yet.
+    long Read(std::string& text, bool& exists) const;
+    // The whole hive, for a change (an empty one when there is no file yet).
     long Load(Hive& hive, bool& exists) const;
+    // One key, and one of its values when `name` is given, for a read.
+    long LookUp(const std::string& path, std::optional<std::string_view> name, HiveLookup& found, bool& exists) const;
     bool MayWrite() const;
     template <typename Change>
     long Modify(Change change);

@@ -32,6 +32,9 @@ bool NormalisePath(const std::string& path, std::string& out) {
 }
 
 bool ReadWhole(int fd, std::string& text) {
+    // Room for the whole file at once, so that a large hive is not copied over and over as it grows.
+    struct stat status {};
+    if (fstat(fd, &status) == 0 && status.st_size > 0) text.reserve(static_cast<std::size_t>(status.st_size));
     char buffer[65536];
     while (true) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
@@ -101,25 +104,46 @@ HiveRegistry::HiveRegistry(std::string directory)
       hivePath_(directory_ + "/HKEY_LOCAL_MACHINE.reg"),
       lockPath_(hivePath_ + ".lock") {}
 
-long HiveRegistry::Load(Hive& hive, bool& exists) const {
+long HiveRegistry::Read(std::string& text, bool& exists) const {
+    text.clear();
     const int fd = open(hivePath_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) {
             exists = false;
-            hive = Hive{};
             return ErrorSuccess;
         }
         return ErrorFromErrno(errno);
     }
-    std::string text;
     const bool read = ReadWhole(fd, text);
     close(fd);
     if (!read) return ErrorRegistryIoFailed;
+    exists = true;
+    return ErrorSuccess;
+}
+
+long HiveRegistry::Load(Hive& hive, bool& exists) const {
+    std::string text;
+    if (const long read = Read(text, exists); read != ErrorSuccess) return read;
+    if (!exists) {
+        hive = Hive{};
+        return ErrorSuccess;
+    }
     std::optional<Hive> parsed = ParseHive(text);
     // A damaged hive is refused whole, as Windows refuses to load one.
     if (!parsed) return ErrorBadDb;
-    exists = true;
     hive = std::move(*parsed);
+    return ErrorSuccess;
+}
+
+long HiveRegistry::LookUp(const std::string& path, std::optional<std::string_view> name, HiveLookup& found,
+                          bool& exists) const {
+    found = HiveLookup{};
+    std::string text;
+    if (const long read = Read(text, exists); read != ErrorSuccess || !exists) return read;
+    std::optional<HiveLookup> looked = LookUpHive(text, path, name);
+    // The same refusal of a damaged hive as Load's.
+    if (!looked) return ErrorBadDb;
+    found = std::move(*looked);
     return ErrorSuccess;
 }
 
@@ -203,12 +227,13 @@ long HiveRegistry::Open(RegKey root, const std::string& path, std::uint32_t acce
     if (!NormalisePath(path, relative)) return ErrorInvalidParameter;
     const std::string full = base.empty() ? relative : relative.empty() ? base : base + "\\" + relative;
 
-    Hive hive;
+    // Only whether the key is there: the file is read and checked whole, but no hive is built from it.
+    HiveLookup found;
     bool exists = false;
-    if (const long loaded = Load(hive, exists); loaded != ErrorSuccess) return loaded;
+    if (const long loaded = LookUp(full, std::nullopt, found, exists); loaded != ErrorSuccess) return loaded;
     // Reading never needs more than KeyRead; anything else needs write.
     const bool wantsWrite = (access & ~KeyRead) != 0;
-    const bool present = exists && (full.empty() || KeyExists(hive, full));
+    const bool present = exists && (full.empty() || found.keyExists);
     if (!present && !create) return ErrorFileNotFound;
     if ((wantsWrite || !present) && !MayWrite()) return ErrorAccessDenied;
     if (!present) {
@@ -227,13 +252,12 @@ long HiveRegistry::QueryValue(RegKey key, const std::string& name, std::uint32_t
     if (it == open_.end()) return ErrorInvalidHandle;
     if ((it->second.access & KeyQueryValue) == 0) return ErrorAccessDenied;
     if (data && !size) return ErrorInvalidParameter;
-    Hive hive;
+    HiveLookup found;
     bool exists = false;
-    if (const long loaded = Load(hive, exists); loaded != ErrorSuccess) return loaded;
-    if (!exists || !KeyExists(hive, it->second.path)) return ErrorKeyDeleted;
-    HiveKey* found = FindKey(hive, it->second.path);
-    const HiveValue* value = found ? FindValue(*found, name) : nullptr;
-    if (!value) return ErrorFileNotFound;
+    if (const long loaded = LookUp(it->second.path, name, found, exists); loaded != ErrorSuccess) return loaded;
+    if (!exists || !found.keyExists) return ErrorKeyDeleted;
+    if (!found.value) return ErrorFileNotFound;
+    const HiveValue* value = &*found.value;
     if (type) *type = value->type;
     const auto needed = static_cast<std::uint32_t>(value->data.size());
     if (data) {

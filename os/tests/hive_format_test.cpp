@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "os/posix/hive_format.h"
 #include "os/registry.h"
+#include "os/testing/generated_hive.h"
 
 namespace {
 
+using os::posix::FindKey;
+using os::posix::FindValue;
 using os::posix::FormatHive;
 using os::posix::Hive;
 using os::posix::HiveValue;
+using os::posix::LookUpHive;
 using os::posix::ParseHive;
 
 std::vector<std::uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
@@ -92,6 +98,116 @@ TEST(HiveFormat, CrLfAndLfReadAlike) {
     const auto b = ParseHive(crlf);
     ASSERT_TRUE(a && b);
     EXPECT_EQ(FormatHive(*a), FormatHive(*b));
+}
+
+TEST(HiveFormat, AHiveOfThirtyThousandKeysIsReadWholeAndFoundInAnyCase) {
+    const std::string text = os::testing::GeneratedHive(30000);
+    const auto hive = ParseHive(text);
+    ASSERT_TRUE(hive);
+    ASSERT_EQ(hive->keys.size(), 30000u);
+    // Found in another case, each keeping the spelling it was stored with.
+    Hive found = *hive;
+    const auto* key = FindKey(found, "SOFTWARE\\qor\\CORVIX\\tcpip");
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->path, os::testing::GeneratedHiveToolKey);
+    const auto* port = FindValue(*FindKey(found, "software\\QOR\\corvix\\TcpIp"), "HOSTPORT");
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->name, "HostPort");
+    EXPECT_EQ(port->data, (std::vector<std::uint8_t>{0xEA, 0, 0, 0}));
+    // A key named with a Windows-1252 letter, spelled with the other case of each letter.
+    const std::string stored = std::string("Software\\\xC7") + "a0";
+    ASSERT_EQ(hive->keys[1].path, stored);
+    const auto* accented = FindKey(found, std::string("sOFTWARE\\\xE7") + "A0");
+    ASSERT_NE(accented, nullptr);
+    EXPECT_EQ(accented->path, stored);
+    // Written back as it was read: every key and value in its place and spelling.
+    EXPECT_EQ(FormatHive(*hive), text);
+    const auto looked = LookUpHive(text, "SOFTWARE\\QOR\\CORVIX\\TCPIP", "hostname");
+    ASSERT_TRUE(looked);
+    EXPECT_TRUE(looked->keyExists);
+    ASSERT_TRUE(looked->value);
+    EXPECT_EQ(looked->value->data, Bytes(std::string_view("127.0.0.1\0", 10)));
+}
+
+// Beyond a few values a key's values are found through an index of their own; repeats in any case,
+// in the same section or in a later one of the same key, still change the value first read.
+TEST(HiveFormat, RepeatedKeysAndValuesOfAKeyWithManyValuesMergeInAnyCase) {
+    const std::string upper = "N\xC9";  // a name with the capital E acute, and with the small one
+    const std::string lower = "n\xE9";
+    std::string text = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Caf\xE9]\n";
+    for (int i = 0; i < 20; ++i)
+        text += "\"" + upper + std::to_string(i) + "\"=dword:0000000" + std::to_string(i % 10) + "\n";
+    text += "\"" + lower + "3\"=\"three\"\n";
+    text += "[HKEY_LOCAL_MACHINE\\Software\\Other]\n@=\"x\"\n";
+    text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\CAF\xC9]\n";
+    text += "\"" + upper + "19\"=hex:01\n\"" + upper + "20\"=hex:02\n\"" + lower + "20\"=hex:03\n";
+    const auto hive = ParseHive(text);
+    ASSERT_TRUE(hive);
+    ASSERT_EQ(hive->keys.size(), 2u);
+    EXPECT_EQ(hive->keys[0].path, "Software\\Caf\xE9");
+    const auto& values = hive->keys[0].values;
+    ASSERT_EQ(values.size(), 21u);
+    for (int i = 0; i <= 20; ++i) EXPECT_EQ(values[i].name, upper + std::to_string(i));
+    EXPECT_EQ(values[3].type, os::RegSz);
+    EXPECT_EQ(values[3].data, Bytes(std::string_view("three\0", 6)));
+    EXPECT_EQ(values[19].data, (std::vector<std::uint8_t>{1}));
+    EXPECT_EQ(values[20].data, (std::vector<std::uint8_t>{3}));
+    const auto looked = LookUpHive(text, "software\\caf\xC9", lower + "20");
+    ASSERT_TRUE(looked && looked->value);
+    EXPECT_EQ(looked->value->name, upper + "20");
+    EXPECT_EQ(looked->value->data, (std::vector<std::uint8_t>{3}));
+}
+
+TEST(HiveFormat, LookUpAnswersAsTheReadHiveDoes) {
+    const std::string text =
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\TcpIp]\n\"HostPort\"=dword:000004d2\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Other]\n\"HostPort\"=dword:00000001\n"
+        "[HKEY_LOCAL_MACHINE\\software\\qor\\corvix\\tcpip]\n\"hostport\"=dword:000000ea\n";
+    const auto port = LookUpHive(text, "SOFTWARE\\QOR\\CORVIX\\TCPIP", "HOSTPORT");
+    ASSERT_TRUE(port);
+    EXPECT_TRUE(port->keyExists);
+    ASSERT_TRUE(port->value);
+    EXPECT_EQ(port->value->name, "HostPort");
+    EXPECT_EQ(port->value->data, (std::vector<std::uint8_t>{0xEA, 0, 0, 0}));
+    // A parent with no section of its own is there, and holds no values.
+    const auto parent = LookUpHive(text, "Software\\Qor", "HostPort");
+    ASSERT_TRUE(parent);
+    EXPECT_TRUE(parent->keyExists);
+    EXPECT_FALSE(parent->value);
+    const auto missing = LookUpHive(text, "Software\\Qor\\Corvix\\Tcp");
+    ASSERT_TRUE(missing);
+    EXPECT_FALSE(missing->keyExists);
+    // A damaged hive gives nothing at all, however early the key was found.
+    EXPECT_FALSE(LookUpHive(text + "\"Broken\"=dword:zz\n", "Software\\Qor\\Corvix\\TcpIp", "HostPort"));
+}
+
+// EnsureKey looks at the hive once, whatever the depth; it adds what a look for each parent in turn adds.
+TEST(HiveFormat, EnsureKeyAddsTheParentsAParentByParentLookAdds) {
+    const char* components[] = {"a", "A", "\xC9", "\xE9", "ab", "b"};
+    std::mt19937 random(20261208);
+    auto path = [&] {
+        std::string p = components[random() % std::size(components)];
+        for (int depth = random() % 4; depth > 0; --depth)
+            p += std::string("\\") + components[random() % std::size(components)];
+        return p;
+    };
+    for (int run = 0; run < 300; ++run) {
+        Hive hive;
+        for (int keys = random() % 6; keys > 0; --keys) hive.keys.push_back({path(), {}});
+        const std::string added = path();
+        Hive expected = hive;
+        bool expectedResult = false;
+        if (!FindKey(expected, added)) {
+            expectedResult = true;
+            for (std::size_t end = 0; (end = added.find('\\', end)) != std::string::npos; ++end) {
+                if (!os::posix::KeyExists(expected, added.substr(0, end)))
+                    expected.keys.push_back({added.substr(0, end), {}});
+            }
+            expected.keys.push_back({added, {}});
+        }
+        EXPECT_EQ(os::posix::EnsureKey(hive, added), expectedResult) << added;
+        EXPECT_EQ(FormatHive(hive), FormatHive(expected)) << added;
+    }
 }
 
 struct DamagedRow {

@@ -16,6 +16,7 @@
 
 #include "os/posix/hive_format.h"
 #include "os/posix/hive_registry.h"
+#include "os/testing/generated_hive.h"
 #include "os/testing/scratch_dir.h"
 
 namespace {
@@ -139,6 +140,29 @@ TEST_F(HiveRegistryTest, AccentedNamesIgnoreCaseAndKeepTheirSpelling) {
     ASSERT_EQ(registry.SetValue(key, "na\xEFve", os::RegDword, two, 4), 0);
     EXPECT_EQ(ReadHive(),
               "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\CAF\xC9]\r\n\"NA\xCFVE\"=dword:00000002\r\n\r\n");
+}
+
+// The hive as the suite's programs share it: many keys of others, this tool's among them.
+TEST_F(HiveRegistryTest, AHiveOfThirtyThousandKeysIsReadAndSavedWithTheKeyGivenInAnotherCase) {
+    const std::string generated = os::testing::GeneratedHive(30000);
+    WriteHive(generated);
+    HiveRegistry registry(dir_.string());
+    os::RegKey key = 0;
+    ASSERT_EQ(registry.OpenKey(os::HkeyLocalMachine, "\\SOFTWARE\\qor\\CORVIX\\tcpip", os::KeyAllAccess, key), 0);
+    char name[16] = {};
+    std::uint32_t type = 0, size = sizeof name;
+    ASSERT_EQ(registry.QueryValue(key, "hostNAME", &type, reinterpret_cast<std::uint8_t*>(name), &size), 0);
+    EXPECT_EQ(type, os::RegSz);
+    EXPECT_EQ(std::string(name, size), std::string("127.0.0.1", 10));
+    const std::uint8_t port[4] = {0xD2, 0x04, 0, 0};
+    ASSERT_EQ(registry.SetValue(key, "HOSTPORT", os::RegDword, port, 4), 0);
+    EXPECT_EQ(registry.CloseKey(key), 0);
+    // Only that value changed: every other key and value in its place, with its spelling.
+    std::string expected = generated;
+    const std::size_t at = expected.rfind("\"HostPort\"=dword:000000ea");
+    ASSERT_NE(at, std::string::npos);
+    expected.replace(at, 25, "\"HostPort\"=dword:000004d2");
+    EXPECT_EQ(ReadHive(), expected);
 }
 
 TEST_F(HiveRegistryTest, ASetThatChangesNothingLeavesTheFileAlone) {

@@ -4,14 +4,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstring>
 #include <fstream>
-#include <iostream>
-#include <map>
 #include <string>
-#include <vector>
 
 #include "os/fakes/fake_system.h"
+#include "os/testing/benchmark_runs.h"
 #include "os/testing/scratch_dir.h"
 #include "trans/trans.h"
 
@@ -61,39 +58,13 @@ void ReadFullFile(benchmark::State& state) {
 BENCHMARK(ReadFullFile)->Unit(benchmark::kMillisecond);
 
 // The floor: finding every line end of the same bytes, and nothing else.
-void CountNewlines(benchmark::State& state) {
-    const std::string& content = Content();
-    for (auto _ : state) {
-        std::size_t lines = 0;
-        const char* at = content.data();
-        const char* const end = at + content.size();
-        while (const void* found = std::memchr(at, '\n', static_cast<std::size_t>(end - at))) {
-            ++lines;
-            at = static_cast<const char*>(found) + 1;
-        }
-        benchmark::DoNotOptimize(lines);
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * content.size()));
-}
+void CountNewlines(benchmark::State& state) { os::testing::CountLineEnds(state, Content()); }
 BENCHMARK(CountNewlines)->Unit(benchmark::kMillisecond);
 
 // The console report, followed by the read's throughput as a share of the floor's (both benchmarks
 // report in the same unit).
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public os::testing::MedianReporter {
 public:
-    // Plain text: the figures are copied from the output into notes.
-    RatioReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        // Repetitions report their median after the single runs, so the median is the figure kept.
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-            cpuTimes_[run.run_name.function_name] = run.GetAdjustedCPUTime();
-        }
-    }
-
     void Finalize() override {
         ConsoleReporter::Finalize();
         const auto read = cpuTimes_.find("ReadFullFile");
@@ -102,27 +73,11 @@ public:
         GetOutputStream() << "Ratio of the full read's throughput to the newline count's: "
                           << floor->second / read->second << "\n";
     }
-
-private:
-    std::map<std::string, double> cpuTimes_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Repetitions of the two benchmarks run in random alternation, so that both medians come from the
-    // same stretch of time on a machine that others share; flags on the command line come later and
-    // win.
-    static char repetitions[] = "--benchmark_repetitions=9";
-    static char interleaving[] = "--benchmark_enable_random_interleaving=true";
-    static char aggregatesOnly[] = "--benchmark_report_aggregates_only=true";
-    std::vector<char*> arguments{argv[0], repetitions, interleaving, aggregatesOnly};
-    arguments.insert(arguments.end(), argv + 1, argv + argc);
-    int count = static_cast<int>(arguments.size());
-    benchmark::Initialize(&count, arguments.data());
-    if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) return 1;
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return os::testing::RunBenchmarks(argc, argv, reporter);
 }

@@ -35,6 +35,7 @@ public:
     SystemTime local;
     SystemTime utc;
     std::string modulePath = "/opt/corvix/corvix-tcpip";
+    std::string userName = "alice";
     int beeps = 0;
     std::vector<std::uint32_t> sleeps;
 
@@ -49,6 +50,7 @@ public:
     SystemTime LocalTime() override { return local; }
     SystemTime UtcTime() override { return utc; }
     std::string ModulePath() override { return modulePath; }
+    std::string UserName() override { return userName; }
     void Beep() override { ++beeps; }
     void Sleep(std::uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
 };

@@ -11,6 +11,7 @@
 #include "os/registry.h"
 #include "os/sockets.h"
 #include "os/system.h"
+#include "os/system_log.h"
 
 namespace corvix {
 
@@ -40,7 +41,8 @@ std::string ErrorBoxText(const std::string& message);
 
 class TForm1 {
 public:
-    TForm1(View& view, os::Registry& registry, os::Sockets& sockets, os::System& system);
+    // OK leaves a record of every attempt to store the settings in `systemLog` (app/settings_record.h).
+    TForm1(View& view, os::Registry& registry, os::Sockets& sockets, os::System& system, os::SystemLog& systemLog);
 
     ControlState& Control(ControlId id) { return controls_[static_cast<std::size_t>(id)]; }
     const ControlState& Control(ControlId id) const { return controls_[static_cast<std::size_t>(id)]; }
@@ -90,6 +92,7 @@ private:
     os::Registry& registry_;
     os::Sockets& sockets_;
     os::System& system_;
+    os::SystemLog& systemLog_;
     bool closed_ = false;
     std::array<ControlState, static_cast<std::size_t>(ControlId::Count)> controls_;
 };

@@ -135,10 +135,14 @@ long SaveSettings(const ServerSettings& settings, os::Registry& registry) {
     return os::ErrorSuccess;
 }
 
-std::string NotStoredMessage(long code) {
+std::string NotStoredReason(long code) {
     const std::string why = code == os::ErrorAccessDenied ? "access denied" : "error " + std::to_string(code);
-    return "The settings were not stored: the registry key HKEY_LOCAL_MACHINE" + std::string(SettingsKeyPath) +
-           " cannot be opened for writing (" + why + "). " + std::string(os::WriteAccessHint());
+    return "the registry key HKEY_LOCAL_MACHINE" + std::string(SettingsKeyPath) + " cannot be opened for writing (" +
+           why + ")";
+}
+
+std::string NotStoredMessage(long code) {
+    return "The settings were not stored: " + NotStoredReason(code) + ". " + std::string(os::WriteAccessHint());
 }
 
 }  // namespace corvix

@@ -36,6 +36,8 @@ long SaveSettings(const ServerSettings& settings, os::Registry& registry);
 
 // What to tell a user whose settings could not be stored because the key did not open with `code`.
 std::string NotStoredMessage(long code);
+// Its reason alone, without the advice: "the registry key ... cannot be opened for writing (access denied)".
+std::string NotStoredReason(long code);
 
 // The server's port is not configurable: whatever was stored, it is 234.
 void ApplyFixedPort(std::int32_t& port);

@@ -171,7 +171,7 @@ public:
         : program_(program),
           command_(command),
           services_(services),
-          form_(view_, services.registry, services.sockets, services.system) {
+          form_(view_, services.registry, services.sockets, services.system, services.systemLog) {
         view_.Attach(form_);
     }
 

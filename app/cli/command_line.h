@@ -12,6 +12,7 @@
 #include "os/registry.h"
 #include "os/sockets.h"
 #include "os/system.h"
+#include "os/system_log.h"
 
 namespace corvix::cli {
 
@@ -40,6 +41,8 @@ struct Services {
     os::Sockets& sockets;
     os::System& system;
     os::Console& console;
+    // Where set-host leaves its record (app/settings_record.h).
+    os::SystemLog& systemLog;
     // The server's port; only tests point it elsewhere, at a listener of their own.
     std::int32_t serverPort = DefaultServerPort;
 };

@@ -14,7 +14,8 @@ int main(int argc, char* argv[]) {
 
     corvix::ModuleRunner modules(corvix::ProgramModules());
     if (const auto halted = modules.StartUp()) return *halted;
-    corvix::cli::Services services{os::RealRegistry(), os::RealSockets(), os::RealSystem(), os::RealConsole()};
+    corvix::cli::Services services{os::RealRegistry(), os::RealSockets(), os::RealSystem(), os::RealConsole(),
+                                   os::RealSystemLog()};
     const int exitCode = corvix::cli::RunCommandLine(program, arguments, services);
     modules.ShutDown();
     return exitCode;

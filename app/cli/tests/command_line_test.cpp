@@ -12,6 +12,7 @@
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
+#include "os/fakes/fake_system_log.h"
 #include "os/testing/loopback_listener.h"
 #include "os/testing/scratch_registry.h"
 
@@ -70,8 +71,9 @@ protected:
 
     os::testing::ScratchRegistry scratch_;
     os::fakes::FakeSystem system_;
+    os::fakes::FakeSystemLog systemLog_;
     os::fakes::FakeConsole console_;
-    corvix::cli::Services services_{scratch_.Get(), os::RealSockets(), system_, console_};
+    corvix::cli::Services services_{scratch_.Get(), os::RealSockets(), system_, console_, systemLog_};
 };
 
 TEST_F(CommandLine, TestOfAClosedPortPrintsEachStepAndEndsWithTheRefusal) {
@@ -199,18 +201,22 @@ TEST_F(CommandLine, SetHostStoresTheHostAndPort234) {
     EXPECT_EQ(console_.out, "Stored host name server.example, port 234.\n");
     EXPECT_EQ(Stored("HostName"), Sz("server.example"));
     EXPECT_EQ(Stored("HostPort"), (std::vector<std::uint8_t>{234, 0, 0, 0}));
+    ASSERT_EQ(systemLog_.records.size(), 1u);
+    EXPECT_EQ(systemLog_.records[0].text, "settings stored; user \"alice\"; program \"corvix-tcpip\"; "
+                                          "host name \"127.0.0.1\" -> \"server.example\"; port 234");
 }
 
 TEST(CommandLineStore, SetHostThatCannotStoreSaysWhyAndExits5) {
     corvix::StartRegistryRootB();
     os::fakes::FakeSockets sockets;
     os::fakes::FakeSystem system;
+    os::fakes::FakeSystemLog systemLog;
     os::fakes::FakeConsole console;
     for (const bool denied : {true, false}) {
         os::fakes::FakeRegistry registry;
         registry.denyWrite = denied;
         registry.failSet = !denied;
-        corvix::cli::Services services{registry, sockets, system, console};
+        corvix::cli::Services services{registry, sockets, system, console, systemLog};
         console = {};
         EXPECT_EQ(RunCommandLine(Program, {"set-host", "srv"}, services), corvix::cli::ExitNotStored);
         EXPECT_EQ(registry.sets, 0);
@@ -221,6 +227,8 @@ TEST(CommandLineStore, SetHostThatCannotStoreSaysWhyAndExits5) {
                                             : "corvix-tcpip-cli: Failed to set data for 'HostName'\n";
         EXPECT_TRUE(console.err.starts_with(expected)) << console.err;
         EXPECT_EQ(std::count(console.err.begin(), console.err.end(), '\n'), 1) << console.err;
+        ASSERT_EQ(systemLog.records.size(), denied ? 1u : 2u);
+        EXPECT_TRUE(systemLog.records.back().text.starts_with("settings NOT stored;")) << systemLog.records.back().text;
     }
 }
 
@@ -229,8 +237,9 @@ TEST(CommandLineFake, StartupFailureAndASlowConnect) {
     os::fakes::FakeRegistry registry;
     os::fakes::FakeSockets sockets;
     os::fakes::FakeSystem system;
+    os::fakes::FakeSystemLog systemLog;
     os::fakes::FakeConsole console;
-    corvix::cli::Services services{registry, sockets, system, console};
+    corvix::cli::Services services{registry, sockets, system, console, systemLog};
     const unsigned char loopback[4] = {127, 0, 0, 1};
     std::memcpy(&sockets.dotted["127.0.0.1"], loopback, 4);
     sockets.duringConnect = [] { std::this_thread::sleep_for(std::chrono::milliseconds(30)); };
@@ -259,8 +268,9 @@ TEST(CommandLineEndings, CtrlCAndTheTimeLimitAreArmedForEveryRun) {
     os::fakes::FakeRegistry registry;
     os::fakes::FakeSockets sockets;
     os::fakes::FakeSystem system;
+    os::fakes::FakeSystemLog systemLog;
     os::fakes::FakeConsole console;
-    corvix::cli::Services services{registry, sockets, system, console};
+    corvix::cli::Services services{registry, sockets, system, console, systemLog};
     RunCommandLine(Program, {"show"}, services);
     ASSERT_TRUE(console.interrupt && console.deadline);
     EXPECT_EQ(console.interrupt->words, "corvix-tcpip-cli: interrupted\n");
@@ -290,6 +300,7 @@ TEST(CommandLineUsage, ABadArgumentIsNamedOnOneLineAndExits64) {
     os::fakes::FakeRegistry registry;
     os::fakes::FakeSockets sockets;
     os::fakes::FakeSystem system;
+    os::fakes::FakeSystemLog systemLog;
     const UsageRow rows[] = {
         {{}, "no command given (try --help)"},
         {{"frob"}, "unknown command 'frob'"},
@@ -305,7 +316,7 @@ TEST(CommandLineUsage, ABadArgumentIsNamedOnOneLineAndExits64) {
     };
     for (const UsageRow& row : rows) {
         os::fakes::FakeConsole console;
-        corvix::cli::Services services{registry, sockets, system, console};
+        corvix::cli::Services services{registry, sockets, system, console, systemLog};
         EXPECT_EQ(RunCommandLine(Program, row.arguments, services), corvix::cli::ExitUsage) << row.message;
         EXPECT_EQ(console.err, Program + ": " + row.message + "\n");
         EXPECT_EQ(console.out, "");
@@ -318,8 +329,9 @@ TEST(CommandLineUsage, HelpAndVersion) {
     os::fakes::FakeRegistry registry;
     os::fakes::FakeSockets sockets;
     os::fakes::FakeSystem system;
+    os::fakes::FakeSystemLog systemLog;
     os::fakes::FakeConsole console;
-    corvix::cli::Services services{registry, sockets, system, console};
+    corvix::cli::Services services{registry, sockets, system, console, systemLog};
     EXPECT_EQ(RunCommandLine(Program, {"--version"}, services), 0);
     EXPECT_EQ(console.out, Program + " " + std::string(corvix::ProgramVersion()) + "\n");
     console = {};

@@ -28,8 +28,7 @@ std::string ErrorBoxText(const std::string& message) {
     return message;
 }
 
-TForm1::TForm1(View& view, os::Registry& registry, os::Sockets& sockets, os::System& system,
-               os::SystemLog& systemLog)
+TForm1::TForm1(View& view, os::Registry& registry, os::Sockets& sockets, os::System& system, os::SystemLog& systemLog)
     : view_(view), registry_(registry), sockets_(sockets), system_(system), systemLog_(systemLog) {
     for (const auto& row : FormLayout) {
         ControlState& state = Control(row.id);

@@ -23,8 +23,8 @@ std::string EscapedStart(const std::string& text, bool quoted, bool& cut) {
     std::size_t taken = 0;
     for (std::size_t length = 0; taken < text.size() && length < FieldLimit; ++taken) {
         const auto byte = static_cast<unsigned char>(text[taken]);
-        const bool control = byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
-                             byte == 0x90 || byte == 0x9D;
+        const bool control =
+            byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
         const std::size_t before = out.size();
         if (control) {
             out += {'\\', 'x', Hex[byte >> 4], Hex[byte & 0xF]};

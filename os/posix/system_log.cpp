@@ -29,8 +29,8 @@ std::string Header(LogLevel level, const std::string& tag) {
     tm t{};
     localtime_r(&now, &t);
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%s %2d %02d:%02d:%02d", Months[t.tm_mon % 12], t.tm_mday, t.tm_hour,
-                  t.tm_min, t.tm_sec);
+    std::snprintf(stamp, sizeof stamp, "%s %2d %02d:%02d:%02d", Months[t.tm_mon % 12], t.tm_mday, t.tm_hour, t.tm_min,
+                  t.tm_sec);
     return "<" + std::to_string(priority) + ">" + stamp + " " + tag + "[" + std::to_string(getpid()) + "]: ";
 }
 

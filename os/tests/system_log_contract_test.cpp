@@ -1,6 +1,6 @@
 // The system log service's contract, held by the real service and by its fake alike. On POSIX the
-// real one writes to a socket this test binds and reads; Windows' event log cannot be read back
-// under Wine, so there the contract is the call's result.
+// real one writes to a socket this test binds; Windows' event log cannot be read back under Wine, so
+// there the contract is the call's result.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -17,29 +17,30 @@
 namespace os {
 namespace {
 
+using Texts = std::optional<std::vector<std::string>>;
+
+struct RealSystemLogService {
 #ifdef _WIN32
-struct RealSystemLogService {
     SystemLog& Get() { return RealSystemLog(); }
-    std::optional<std::vector<std::string>> Delivered() { return std::nullopt; }
-};
+    Texts Delivered() { return std::nullopt; }
 #else
-struct RealSystemLogService {
     testing::LogListener listener;
     posix::SyslogSocket log{listener.Path(), "contract"};
     SystemLog& Get() { return log; }
-    // Each datagram's text, after the header syslog(3) would write.
-    std::optional<std::vector<std::string>> Delivered() {
+    // Each datagram's text, after its header.
+    Texts Delivered() {
         std::vector<std::string> texts;
-        for (const std::string& datagram : listener.Received()) texts.push_back(datagram.substr(datagram.find("]: ") + 3));
+        for (const std::string& datagram : listener.Received())
+            texts.push_back(datagram.substr(datagram.find("]: ") + 3));
         return texts;
     }
-};
 #endif
+};
 
 struct FakeSystemLogService {
     fakes::FakeSystemLog fake;
     SystemLog& Get() { return fake; }
-    std::optional<std::vector<std::string>> Delivered() {
+    Texts Delivered() {
         std::vector<std::string> texts;
         for (const auto& record : fake.records) texts.push_back(record.text);
         fake.records.clear();
@@ -51,7 +52,6 @@ template <typename Service>
 class SystemLogContract : public ::testing::Test {
 protected:
     Service service_;
-    SystemLog& log_ = service_.Get();
 };
 
 struct ServiceNames {
@@ -65,33 +65,29 @@ using Services = ::testing::Types<RealSystemLogService, FakeSystemLogService>;
 TYPED_TEST_SUITE(SystemLogContract, Services, ServiceNames);
 
 TYPED_TEST(SystemLogContract, TakesOneLineRecordsWholeOrRefusesThemWhole) {
-    struct Row {
-        const char* name;
-        std::string text;
-        long result;
+    const std::pair<std::string, long> rows[] = {
+        {"settings stored; user \"alice\"", ErrorSuccess},
+        {"host name \"caf\xC3\xA9\"", ErrorSuccess},
+        {std::string(MaxLogText, 'x'), ErrorSuccess},
+        {std::string(MaxLogText + 1, 'x'), ErrorInvalidParameter},
+        {"", ErrorInvalidParameter},
+        {"first\nsecond", ErrorInvalidParameter},
+        {"first\rsecond", ErrorInvalidParameter},
+        {"a\tb", ErrorInvalidParameter},
+        {"\x1B[2Jcleared", ErrorInvalidParameter},
+        {"a\x7F", ErrorInvalidParameter},
+        {"a\xC2\x9B"
+         "2J",
+         ErrorInvalidParameter},  // a C1 control in UTF-8
     };
-    const Row rows[] = {
-        {"a record", "settings stored; user \"alice\"", ErrorSuccess},
-        {"letters beyond ASCII", "host name \"caf\xC3\xA9\"", ErrorSuccess},
-        {"the longest", std::string(MaxLogText, 'x'), ErrorSuccess},
-        {"one byte too long", std::string(MaxLogText + 1, 'x'), ErrorInvalidParameter},
-        {"empty", "", ErrorInvalidParameter},
-        {"a line feed", "first\nsecond", ErrorInvalidParameter},
-        {"a carriage return", "first\rsecond", ErrorInvalidParameter},
-        {"a tab", "a\tb", ErrorInvalidParameter},
-        {"an escape sequence", "\x1B[2Jcleared", ErrorInvalidParameter},
-        {"delete", "a\x7F", ErrorInvalidParameter},
-        {"a C1 control in UTF-8", "a\xC2\x9B" "2J", ErrorInvalidParameter},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [text, result] : rows) {
+        SCOPED_TRACE(text.substr(0, 40));
         for (const LogLevel level : {LogLevel::Notice, LogLevel::Warning}) {
-            EXPECT_EQ(this->log_.Write(level, 1, row.text), row.result);
-            const auto delivered = this->service_.Delivered();
-            if (!delivered) continue;
-            const std::vector<std::string> expected =
-                row.result == ErrorSuccess ? std::vector<std::string>{row.text} : std::vector<std::string>{};
-            EXPECT_EQ(*delivered, expected);
+            EXPECT_EQ(this->service_.Get().Write(level, 1, text), result);
+            if (const Texts delivered = this->service_.Delivered()) {
+                EXPECT_EQ(*delivered,
+                          result == ErrorSuccess ? std::vector<std::string>{text} : std::vector<std::string>{});
+            }
         }
     }
 }

@@ -202,8 +202,9 @@ TEST_F(CommandLine, SetHostStoresTheHostAndPort234) {
     EXPECT_EQ(Stored("HostName"), Sz("server.example"));
     EXPECT_EQ(Stored("HostPort"), (std::vector<std::uint8_t>{234, 0, 0, 0}));
     ASSERT_EQ(systemLog_.records.size(), 1u);
-    EXPECT_EQ(systemLog_.records[0].text, "settings stored; user \"alice\"; program \"corvix-tcpip\"; "
-                                          "host name \"127.0.0.1\" -> \"server.example\"; port 234");
+    EXPECT_EQ(systemLog_.records[0].text,
+              "settings stored; user \"alice\"; program \"corvix-tcpip\"; "
+              "host name \"127.0.0.1\" -> \"server.example\"; port 234");
 }
 
 TEST(CommandLineStore, SetHostThatCannotStoreSaysWhyAndExits5) {

@@ -30,7 +30,9 @@ class QtWindow : public testing::Test {
 protected:
     void SetUp() override { corvix::StartRegistryRootB(); }
 
-    std::unique_ptr<FormWindow> Open() { return corvix::qt::testing::OpenWindow(registry_, sockets_, system_, systemLog_); }
+    std::unique_ptr<FormWindow> Open() {
+        return corvix::qt::testing::OpenWindow(registry_, sockets_, system_, systemLog_);
+    }
 
     template <typename T>
     static T* As(FormWindow& w, ControlId id) {

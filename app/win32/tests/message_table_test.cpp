@@ -21,8 +21,8 @@ TEST(MessageTable, ShowsEachKindOfRecordAsItsText) {
         const DWORD_PTR arguments[] = {reinterpret_cast<DWORD_PTR>(text.c_str())};
         wchar_t* shown = nullptr;
         const DWORD length = FormatMessageW(
-            FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER, module, id,
-            0, reinterpret_cast<wchar_t*>(&shown), 0, reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(arguments)));
+            FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER, module, id, 0,
+            reinterpret_cast<wchar_t*>(&shown), 0, reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(arguments)));
         ASSERT_NE(length, 0u) << "no message " << id << ": error " << GetLastError();
         EXPECT_TRUE(std::wstring(shown, length) == text);
         LocalFree(shown);

@@ -86,7 +86,7 @@ void Record(const Attempt& attempt, os::System& system, os::SystemLog& log) {
     const long written = log.Write(stored ? os::LogLevel::Notice : os::LogLevel::Warning,
                                    stored ? EventSettingsStored : EventSettingsNotStored, qor::Windows1252ToUtf8(text));
     if (written != os::ErrorSuccess) {
-        qor::LogException(std::string(RecordUnitName), std::string(RecordProcName),
+        qor::LogException("SettingsRecord", "RecordSettingsChange",
                           text + " [not in the system log: error " + std::to_string(written) + "]");
     }
 }

@@ -19,17 +19,13 @@ inline constexpr std::uint16_t EventSettingsNotStored = 2;
 
 // Stores `settings` as SaveSettings does, then writes one record of the attempt to `log` (a notice
 // when stored, a warning when not): the host name stored before is read first. The result, and an
-// error a failed write raises, are SaveSettings' own, passed on after the record was written.
+// error a failed write raises, are SaveSettings' own, passed on after the record was written. A record
+// the log does not take goes to the program's error log instead, with the log's error code.
 long StoreSettingsRecorded(const ServerSettings& settings, os::Registry& registry, os::System& system,
                            os::SystemLog& log);
 
 // The record of an attempt refused before anything could be stored, e.g. a port text that is no number.
 void RecordSettingsRefused(const std::string& newHostName, const std::string& reason, os::Registry& registry,
                            os::System& system, os::SystemLog& log);
-
-// A record the log does not take is not lost: it goes to the program's error log instead, under this
-// unit and procedure, with the log's error code.
-inline constexpr std::string_view RecordUnitName = "SettingsRecord";
-inline constexpr std::string_view RecordProcName = "RecordSettingsChange";
 
 }  // namespace corvix

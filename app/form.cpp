@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/convert.h"
+#include "app/settings_record.h"
 #include "platform/os_info.h"
 #include "platform/winsock_text.h"
 #include "support/error.h"
@@ -63,8 +64,8 @@ std::string ErrorBoxText(const std::string& message) {
     return message;
 }
 
-TForm1::TForm1(View& view, os::Registry& registry, os::Sockets& sockets, os::System& system)
-    : view_(view), registry_(registry), sockets_(sockets), system_(system) {
+TForm1::TForm1(View& view, os::Registry& registry, os::Sockets& sockets, os::System& system, os::SystemLog& systemLog)
+    : view_(view), registry_(registry), sockets_(sockets), system_(system), systemLog_(systemLog) {
     for (const auto& row : FormLayout) {
         ControlState& state = Control(row.id);
         state.text = row.text;
@@ -149,9 +150,15 @@ void TForm1::FormClose() {
 
 void TForm1::ButtonOkClick() {
     settings.hostName = Control(ControlId::EditHostName).text;
-    settings.port = StrToInt(Control(ControlId::EditPort).text);
+    try {
+        settings.port = StrToInt(Control(ControlId::EditPort).text);
+    } catch (const std::exception& error) {
+        RecordSettingsRefused(settings.hostName, error.what(), registry_, system_, systemLog_);
+        throw;
+    }
     // Closing as if stored when nothing was would lose the user's edit without a word.
-    if (const long opened = SaveSettings(settings, registry_); opened != os::ErrorSuccess) {
+    if (const long opened = StoreSettingsRecorded(settings, registry_, system_, systemLog_);
+        opened != os::ErrorSuccess) {
         throw qor::Error(NotStoredMessage(opened));
     }
     view_.Close();

@@ -13,6 +13,7 @@
 #include "os/registry.h"
 #include "os/sockets.h"
 #include "os/system.h"
+#include "os/system_log.h"
 
 namespace corvix {
 
@@ -46,7 +47,8 @@ std::optional<std::string> TestText(ControlId id, const TestResult* test);
 
 class TForm1 {
 public:
-    TForm1(View& view, os::Registry& registry, os::Sockets& sockets, os::System& system);
+    // OK leaves a record of every attempt to store the settings in `systemLog` (app/settings_record.h).
+    TForm1(View& view, os::Registry& registry, os::Sockets& sockets, os::System& system, os::SystemLog& systemLog);
 
     ControlState& Control(ControlId id) { return controls_[static_cast<std::size_t>(id)]; }
     const ControlState& Control(ControlId id) const { return controls_[static_cast<std::size_t>(id)]; }
@@ -105,6 +107,7 @@ private:
     os::Registry& registry_;
     os::Sockets& sockets_;
     os::System& system_;
+    os::SystemLog& systemLog_;
     bool closed_ = false;
     std::optional<int> startup_;
     std::optional<TestResult> lastTest_;

@@ -147,9 +147,13 @@ std::string Why(long code) {
 
 }  // namespace
 
+std::string NotStoredReason(long code) {
+    return "the registry key HKEY_LOCAL_MACHINE" + std::string(SettingsKeyPath) + " cannot be opened for writing (" +
+           Why(code) + ")";
+}
+
 std::string NotStoredMessage(long code) {
-    return "The settings were not stored: the registry key HKEY_LOCAL_MACHINE" + std::string(SettingsKeyPath) +
-           " cannot be opened for writing (" + Why(code) + "). " + std::string(os::WriteAccessHint());
+    return "The settings were not stored: " + NotStoredReason(code) + ". " + std::string(os::WriteAccessHint());
 }
 
 std::string NotReadMessage(long code) {

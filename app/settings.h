@@ -36,6 +36,8 @@ long SaveSettings(const ServerSettings& settings, os::Registry& registry);
 
 // What to tell a user whose settings could not be stored because the key did not open with `code`.
 std::string NotStoredMessage(long code);
+// Its reason alone, without the advice: "the registry key ... cannot be opened for writing (access denied)".
+std::string NotStoredReason(long code);
 
 // What to tell a user whose stored settings could not be read because the key did not open with `code`.
 std::string NotReadMessage(long code);

@@ -1,4 +1,4 @@
-// The system service: version record, WOW64, clocks, program path, beep and waits.
+// The system service: version record, WOW64, clocks, program path, the user, beep and waits.
 #pragma once
 
 #include <cstdint>
@@ -53,6 +53,9 @@ public:
     virtual SystemTime UtcTime() = 0;
     // Full path of the running executable (GetModuleFileNameA of the program's module).
     virtual std::string ModulePath() = 0;
+    // The name of the user the process runs as (GetUserNameA; on POSIX the effective user's, or
+    // "uid N" when the user database has no entry); empty when the system cannot say.
+    virtual std::string UserName() = 0;
     // MessageBeep: the short audible signal.
     virtual void Beep() = 0;
     virtual void Sleep(std::uint32_t milliseconds) = 0;

@@ -14,6 +14,7 @@
 #include "app/connection_test.h"
 #include "app/form.h"
 #include "app/report.h"
+#include "app/settings_record.h"
 #include "platform/windows1252.h"
 
 namespace corvix::cli {
@@ -200,7 +201,8 @@ struct Parsed {
     const Verb* verb = nullptr;
     std::string global;  // "--help" or "--version" instead of a verb
     std::map<std::string_view, std::string> options;
-    std::optional<std::string> host;  // in the program's code page
+    std::optional<std::string> host;         // in the program's code page
+    std::optional<std::string> refusedHost;  // a host argument that is no host name, as given
 };
 
 }  // namespace
@@ -215,7 +217,7 @@ public:
           verb_(*parsed.verb),
           services_(services),
           output_(output),
-          form_(view_, services.registry, services.sockets, services.system) {}
+          form_(view_, services.registry, services.sockets, services.system, services.systemLog) {}
 
     ~Invocation() {
         form_.Run([](TForm1& f) { f.FormClose(); });
@@ -843,7 +845,10 @@ std::optional<std::string> Parse(const std::vector<std::string>& arguments, Pars
             }
             parsed.options[option->name] = value;
         } else if (verb->host != HostArgument::None && !parsed.host) {
-            if (auto error = HostArgumentError(argument, parsed.host)) return error;
+            if (auto error = HostArgumentError(argument, parsed.host)) {
+                parsed.refusedHost = argument;
+                return error;
+            }
         } else {
             return "unexpected argument '" + Echo(argument) + "'";
         }
@@ -913,6 +918,11 @@ int RunCommandLine(const std::string& programName, const std::vector<std::string
             return CheckUnknown;
         }
         output.Err(programName + ": " + *error + "\n");
+        // A server that set-host refused to store is an attempt to change it all the same.
+        if (parsed.verb && parsed.verb->name == "set-host" && parsed.refusedHost) {
+            RecordSettingsRefused(Echo(*parsed.refusedHost), *error, services.registry, services.system,
+                                  services.systemLog);
+        }
         const bool takesJson = parsed.verb && std::any_of(parsed.verb->options.begin(), parsed.verb->options.end(),
                                                           [](const Option& o) { return o.name == JsonOption.name; });
         if (takesJson && std::find(arguments.begin(), arguments.end(), JsonOption.name) != arguments.end()) {

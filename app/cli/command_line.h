@@ -17,6 +17,7 @@
 #include "os/registry.h"
 #include "os/sockets.h"
 #include "os/system.h"
+#include "os/system_log.h"
 
 namespace corvix::cli {
 
@@ -100,13 +101,16 @@ inline constexpr std::array<Option, 2> ProgramOptions = {{
 std::string Synopsis(const Verb& verb);
 
 struct Services {
-    Services(os::Registry& registry, os::Sockets& sockets, os::System& system, os::Console& console)
-        : registry(registry), sockets(sockets), system(system), console(console) {}
+    Services(os::Registry& registry, os::Sockets& sockets, os::System& system, os::Console& console,
+             os::SystemLog& systemLog)
+        : registry(registry), sockets(sockets), system(system), console(console), systemLog(systemLog) {}
 
     os::Registry& registry;
     os::Sockets& sockets;
     os::System& system;
     os::Console& console;
+    // Where set-host leaves its record (app/settings_record.h).
+    os::SystemLog& systemLog;
     // The server's port; only tests point it elsewhere, at a listener of their own.
     std::int32_t serverPort = DefaultServerPort;
     // A verb's time limit instead of its own; only tests shorten it.

@@ -17,7 +17,8 @@ int main(int argc, char* argv[]) {
 
     corvix::ModuleRunner modules(corvix::ProgramModules());
     if (const auto halted = modules.StartUp()) return *halted;
-    corvix::cli::Services services{os::RealRegistry(), os::RealSockets(), os::RealSystem(), os::RealConsole()};
+    corvix::cli::Services services{os::RealRegistry(), os::RealSockets(), os::RealSystem(), os::RealConsole(),
+                                   os::RealSystemLog()};
     // A run past its time limit has said so; the call it waits in may never return.
     services.endProcess = [](int exitCode) { std::_Exit(exitCode); };
     const int exitCode = corvix::cli::RunCommandLine(program, arguments, services);

@@ -48,8 +48,8 @@ QStyle::StandardPixmap GlyphPixmap(Glyph glyph) {
 
 }  // namespace
 
-FormWindow::FormWindow(os::Registry& registry, os::Sockets& sockets, os::System& system)
-    : form_(*this, registry, sockets, system), system_(system) {
+FormWindow::FormWindow(os::Registry& registry, os::Sockets& sockets, os::System& system, os::SystemLog& systemLog)
+    : form_(*this, registry, sockets, system, systemLog), system_(system) {
     Build();
     Sync();
     auto* copy = new QAction(QStringLiteral("Copy report"), this);

@@ -13,7 +13,7 @@ namespace corvix::qt {
 
 class FormWindow final : public QWidget, public View {
 public:
-    FormWindow(os::Registry& registry, os::Sockets& sockets, os::System& system);
+    FormWindow(os::Registry& registry, os::Sockets& sockets, os::System& system, os::SystemLog& systemLog);
 
     TForm1& Form() { return form_; }
     QWidget* Widget(ControlId id) const { return widgets_[static_cast<std::size_t>(id)]; }

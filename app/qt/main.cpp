@@ -27,7 +27,7 @@ int main(int argc, char* argv[]) {
 
     int exitCode = 0;
     {
-        corvix::qt::FormWindow window(os::RealRegistry(), os::RealSockets(), os::RealSystem());
+        corvix::qt::FormWindow window(os::RealRegistry(), os::RealSockets(), os::RealSystem(), os::RealSystemLog());
         window.Handle([](corvix::TForm1& form) { form.FormCreate(); });
         window.show();
         exitCode = QApplication::exec();

@@ -9,6 +9,7 @@
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
+#include "os/fakes/fake_system_log.h"
 #include "os/testing/loopback_listener.h"
 #include "recording_view.h"
 
@@ -99,8 +100,9 @@ protected:
     os::fakes::FakeRegistry registry_;
     os::fakes::FakeSockets sockets_;
     os::fakes::FakeSystem system_;
+    os::fakes::FakeSystemLog systemLog_;
     SnapshotView view_;
-    TForm1 form_{view_, registry_, sockets_, system_};
+    TForm1 form_{view_, registry_, sockets_, system_, systemLog_};
 };
 
 TEST_F(ConnectionTest, DottedAddressStepByStep) {
@@ -291,8 +293,9 @@ protected:
 
     os::fakes::FakeRegistry registry_;
     os::fakes::FakeSystem system_;
+    os::fakes::FakeSystemLog systemLog_;
     SnapshotView view_;
-    TForm1 form_{view_, registry_, os::RealSockets(), system_};
+    TForm1 form_{view_, registry_, os::RealSockets(), system_, systemLog_};
 };
 
 TEST_F(LoopbackConnectionTest, ListenerAnswers) {

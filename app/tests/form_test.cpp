@@ -5,6 +5,7 @@
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
+#include "os/fakes/fake_system_log.h"
 #include "recording_view.h"
 
 namespace {
@@ -23,8 +24,9 @@ protected:
     os::fakes::FakeRegistry registry_;
     os::fakes::FakeSockets sockets_;
     os::fakes::FakeSystem system_;
+    os::fakes::FakeSystemLog systemLog_;
     corvix::testing::RecordingView view_;
-    TForm1 form_{view_, registry_, sockets_, system_};
+    TForm1 form_{view_, registry_, sockets_, system_, systemLog_};
 };
 
 TEST_F(Form, StartsWithTheLayoutsTexts) {
@@ -144,7 +146,7 @@ TEST_F(Form, CreatingWithoutStoringTellsAMissingKeyFromAnUnreadableOne) {
 
     os::fakes::FakeRegistry denied;
     denied.denyAll = true;
-    TForm1 other{view_, denied, sockets_, system_};
+    TForm1 other{view_, denied, sockets_, system_, systemLog_};
     other.Run([](TForm1& f) { f.FormCreateWithoutStoring(); });
     EXPECT_EQ(other.Control(ControlId::EditHostName).text, "");
     EXPECT_EQ(other.Control(ControlId::EditPort).text, "0");
@@ -177,7 +179,7 @@ TEST_F(Form, CloseReleasesWinsockOnceAndOnlyARealSocket) {
 
     for (const os::Socket socket : {os::Socket{0}, os::Socket{42}}) {
         os::fakes::FakeSockets sockets;
-        TForm1 form{view_, registry_, sockets, system_};
+        TForm1 form{view_, registry_, sockets, system_, systemLog_};
         form.TestSocket = socket;
         form.Run([](TForm1& f) { f.FormClose(); });
         EXPECT_EQ(sockets.closes, socket == 42 ? 1 : 0);

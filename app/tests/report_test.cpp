@@ -8,6 +8,7 @@
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
+#include "os/fakes/fake_system_log.h"
 #include "recording_view.h"
 
 namespace {
@@ -29,8 +30,9 @@ protected:
     os::fakes::FakeRegistry registry_;
     os::fakes::FakeSockets sockets_;
     os::fakes::FakeSystem system_;
+    os::fakes::FakeSystemLog systemLog_;
     corvix::testing::RecordingView view_;
-    TForm1 form_{view_, registry_, sockets_, system_};
+    TForm1 form_{view_, registry_, sockets_, system_, systemLog_};
 };
 
 TEST_F(Report, EveryGroupInReadingOrderWithTheLastTestsResults) {

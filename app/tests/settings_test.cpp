@@ -3,6 +3,7 @@
 #include "app/form.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
+#include "os/fakes/fake_system_log.h"
 #include "os/testing/scratch_registry.h"
 #include "recording_view.h"
 
@@ -65,8 +66,9 @@ protected:
     os::testing::ScratchRegistry scratch_;
     os::fakes::FakeSockets sockets_;
     os::fakes::FakeSystem system_;
+    os::fakes::FakeSystemLog systemLog_;
     corvix::testing::RecordingView view_;
-    TForm1 form_{view_, scratch_.Get(), sockets_, system_};
+    TForm1 form_{view_, scratch_.Get(), sockets_, system_, systemLog_};
 };
 
 TEST_F(SettingsStore, FirstRunCreatesTheKeyWithDefaults) {

@@ -146,8 +146,9 @@ std::wstring ClipboardText(const std::string& text) {
 
 }  // namespace
 
-FormWindow::FormWindow(HINSTANCE instance, os::Registry& registry, os::Sockets& sockets, os::System& system)
-    : form_(*this, registry, sockets, system), system_(system) {
+FormWindow::FormWindow(HINSTANCE instance, os::Registry& registry, os::Sockets& sockets, os::System& system,
+                       os::SystemLog& systemLog)
+    : form_(*this, registry, sockets, system, systemLog), system_(system) {
     try {
         Build(instance);
     } catch (...) {

@@ -14,7 +14,8 @@ namespace corvix::win32 {
 class FormWindow final : public View {
 public:
     // Creates the window, hidden; raises std::runtime_error when the system refuses it.
-    FormWindow(HINSTANCE instance, os::Registry& registry, os::Sockets& sockets, os::System& system);
+    FormWindow(HINSTANCE instance, os::Registry& registry, os::Sockets& sockets, os::System& system,
+               os::SystemLog& systemLog);
     ~FormWindow() override;
     FormWindow(const FormWindow&) = delete;
     FormWindow& operator=(const FormWindow&) = delete;

@@ -32,7 +32,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
     int exitCode = 0;
     try {
-        corvix::win32::FormWindow window(instance, os::RealRegistry(), os::RealSockets(), os::RealSystem());
+        corvix::win32::FormWindow window(instance, os::RealRegistry(), os::RealSockets(), os::RealSystem(),
+                                         os::RealSystemLog());
         window.Handle([](corvix::TForm1& form) { form.FormCreate(); });
         window.Show(showCommand);
         exitCode = corvix::win32::RunMessageLoop(window);

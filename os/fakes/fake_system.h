@@ -36,6 +36,7 @@ public:
     SystemTime utc;
     std::string modulePath = "/opt/corvix/corvix-tcpip";
     std::string versionDetails = "Windows 10.0 build 19045";
+    std::string userName = "alice";
     int beeps = 0;
     std::vector<std::uint32_t> sleeps;
 
@@ -51,6 +52,7 @@ public:
     SystemTime LocalTime() override { return local; }
     SystemTime UtcTime() override { return utc; }
     std::string ModulePath() override { return modulePath; }
+    std::string UserName() override { return userName; }
     void Beep() override { ++beeps; }
     void Sleep(std::uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
 };

@@ -1,7 +1,8 @@
-// os::System on POSIX: uname, clock_gettime, /proc/self/exe.
+// os::System on POSIX: uname, clock_gettime, /proc/self/exe, getpwuid_r.
 #include "os/system.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/utsname.h>
 #include <time.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace os {
 namespace {
@@ -131,6 +133,17 @@ public:
         const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);
         if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer) return {};
         return std::string(buffer, static_cast<std::size_t>(n));
+    }
+
+    std::string UserName() override {
+        const uid_t uid = geteuid();
+        passwd entry{};
+        passwd* found = nullptr;
+        std::vector<char> buffer(16384);
+        if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) {
+            return found->pw_name;
+        }
+        return "uid " + std::to_string(uid);
     }
 
     void Beep() override {

@@ -1,4 +1,4 @@
-// os::System on Windows: GetVersionExA, IsWow64Process, GetLocalTime, GetModuleFileNameA.
+// os::System on Windows: GetVersionExA, IsWow64Process, GetLocalTime, GetModuleFileNameA, GetUserNameA.
 #include "os/system.h"
 
 #include <windows.h>
@@ -81,6 +81,14 @@ public:
         const DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
         if (n == 0 || n >= sizeof buffer) return {};
         return std::string(buffer, n);
+    }
+
+    std::string UserName() override {
+        // UNLEN (256) and its zero.
+        char buffer[257];
+        DWORD size = sizeof buffer;
+        if (!GetUserNameA(buffer, &size) || size == 0) return {};
+        return std::string(buffer, size - 1);
     }
 
     void Beep() override { MessageBeep(MB_OK); }

@@ -40,6 +40,9 @@ query("UPDATE CustomAction SET Type = 51 WHERE Action = 'KeepStoredHostName'")
 query("UPDATE RegLocator SET Type = ${REG_LOCATOR_TYPE} WHERE Signature_ = 'StoredHostName'")
 # Versioned files, with the version of each program's version resource: wixl leaves the column empty.
 query("UPDATE File SET Version = '${VERSION}.0', Language = '1033'")
+# wixl writes an expandable registry value as a plain string: the event source's message file gets
+# its REG_EXPAND_SZ type back.
+query("UPDATE Registry SET Value = '#%[#CorvixTcpIp.exe]' WHERE Name = 'EventMessageFile' AND Component_ = 'Program'")
 
 if(DEFINED CERT AND NOT CERT STREQUAL "")
   corvix_run(${OSSLSIGNCODE} sign -certs ${CERT} -key ${KEY} -h sha256 -n "${DESCRIPTION}" -in ${unsigned} -out ${OUTPUT})

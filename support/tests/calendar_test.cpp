@@ -278,6 +278,7 @@ public:
     MOCK_METHOD(os::SystemTime, LocalTime, (), (override));
     MOCK_METHOD(os::SystemTime, UtcTime, (), (override));
     MOCK_METHOD(std::string, ModulePath, (), (override));
+    MOCK_METHOD(std::string, UserName, (), (override));
     MOCK_METHOD(void, Beep, (), (override));
     MOCK_METHOD(void, Sleep, (std::uint32_t), (override));
 };

@@ -10,6 +10,7 @@
 #include "os/fakes/fake_console.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
+#include "os/fakes/fake_system_log.h"
 #include "os/posix/hive_registry.h"
 
 namespace {
@@ -37,7 +38,7 @@ protected:
     }
 
     int Run(const std::vector<std::string>& arguments) {
-        corvix::cli::Services services{*registry_, sockets_, system_, console_};
+        corvix::cli::Services services{*registry_, sockets_, system_, console_, systemLog_};
         return corvix::cli::RunCommandLine("corvix-tcpip-cli", arguments, services);
     }
 
@@ -45,6 +46,7 @@ protected:
     std::unique_ptr<os::posix::HiveRegistry> registry_;
     os::fakes::FakeSockets sockets_;
     os::fakes::FakeSystem system_;
+    os::fakes::FakeSystemLog systemLog_;
     os::fakes::FakeConsole console_;
 };
 

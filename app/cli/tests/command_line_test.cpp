@@ -15,6 +15,7 @@
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
+#include "os/fakes/fake_system_log.h"
 #include "os/testing/loopback_listener.h"
 #include "os/testing/scratch_registry.h"
 
@@ -73,8 +74,9 @@ protected:
 
     os::testing::ScratchRegistry scratch_;
     os::fakes::FakeSystem system_;
+    os::fakes::FakeSystemLog systemLog_;
     os::fakes::FakeConsole console_;
-    corvix::cli::Services services_{scratch_.Get(), os::RealSockets(), system_, console_};
+    corvix::cli::Services services_{scratch_.Get(), os::RealSockets(), system_, console_, systemLog_};
 };
 
 TEST_F(CommandLine, TestOfAClosedPortPrintsEachStepAndEndsWithTheRefusal) {
@@ -206,6 +208,10 @@ TEST_F(CommandLine, SetHostStoresTheHostAndPort234) {
     EXPECT_EQ(console_.out, "Stored host name server.example, port 234.\n");
     EXPECT_EQ(Stored("HostName"), Sz("server.example"));
     EXPECT_EQ(Stored("HostPort"), (std::vector<std::uint8_t>{234, 0, 0, 0}));
+    ASSERT_EQ(systemLog_.records.size(), 1u);
+    EXPECT_EQ(systemLog_.records[0].text,
+              "settings stored; user \"alice\"; program \"corvix-tcpip\"; "
+              "host name \"127.0.0.1\" -> \"server.example\"; port 234");
 }
 
 TEST_F(CommandLine, Utf8ArgumentsAreStoredAndTestedInTheProgramsCodePage) {
@@ -248,7 +254,8 @@ TEST(CommandLineStore, SettingsThatCannotBeReadAreNeverTestedAsAnEmptyHost) {
     os::fakes::FakeSockets sockets;
     os::fakes::FakeSystem system;
     os::fakes::FakeConsole console;
-    corvix::cli::Services services{registry, sockets, system, console};
+    os::fakes::FakeSystemLog systemLog;
+    corvix::cli::Services services{registry, sockets, system, console, systemLog};
     const std::string why =
         "The stored settings cannot be read: the registry key "
         "HKEY_LOCAL_MACHINE\\Software\\Qor\\Corvix\\TcpIp cannot be opened (access denied)";
@@ -274,7 +281,8 @@ TEST(CommandLineStore, AnOutputThatCannotBeWrittenNeverCountsAsSuccess) {
     os::fakes::FakeSystem system;
     os::fakes::FakeConsole console;
     console.outError = os::ErrorDiskFull;
-    corvix::cli::Services services{registry, sockets, system, console};
+    os::fakes::FakeSystemLog systemLog;
+    corvix::cli::Services services{registry, sockets, system, console, systemLog};
     const std::pair<std::vector<std::string>, int> rows[] = {
         {{"show"}, corvix::cli::ExitOutputFailed},           {{"show", "--json"}, corvix::cli::ExitOutputFailed},
         {{"--version"}, corvix::cli::ExitOutputFailed},      {{"set-host", "srv"}, corvix::cli::ExitOutputFailed},
@@ -291,12 +299,13 @@ TEST(CommandLineStore, SetHostThatCannotStoreSaysWhyAndExits5) {
     corvix::StartRegistryRootB();
     os::fakes::FakeSockets sockets;
     os::fakes::FakeSystem system;
+    os::fakes::FakeSystemLog systemLog;
     os::fakes::FakeConsole console;
     for (const bool denied : {true, false}) {
         os::fakes::FakeRegistry registry;
         registry.denyWrite = denied;
         registry.failSet = !denied;
-        corvix::cli::Services services{registry, sockets, system, console};
+        corvix::cli::Services services{registry, sockets, system, console, systemLog};
         console = {};
         EXPECT_EQ(RunCommandLine(Program, {"set-host", "srv"}, services), corvix::cli::ExitNotStored);
         EXPECT_EQ(registry.sets, 0);
@@ -307,6 +316,8 @@ TEST(CommandLineStore, SetHostThatCannotStoreSaysWhyAndExits5) {
                                             : "corvix-tcpip-cli: Failed to set data for 'HostName'\n";
         EXPECT_TRUE(console.err.starts_with(expected)) << console.err;
         EXPECT_EQ(std::count(console.err.begin(), console.err.end(), '\n'), 1) << console.err;
+        ASSERT_EQ(systemLog.records.size(), denied ? 1u : 2u);
+        EXPECT_TRUE(systemLog.records.back().text.starts_with("settings NOT stored;")) << systemLog.records.back().text;
     }
 }
 
@@ -315,8 +326,9 @@ TEST(CommandLineFake, StartupFailureAndASlowConnect) {
     os::fakes::FakeRegistry registry;
     os::fakes::FakeSockets sockets;
     os::fakes::FakeSystem system;
+    os::fakes::FakeSystemLog systemLog;
     os::fakes::FakeConsole console;
-    corvix::cli::Services services{registry, sockets, system, console};
+    corvix::cli::Services services{registry, sockets, system, console, systemLog};
     const unsigned char loopback[4] = {127, 0, 0, 1};
     std::memcpy(&sockets.dotted["127.0.0.1"], loopback, 4);
     sockets.duringConnect = [] { std::this_thread::sleep_for(std::chrono::milliseconds(30)); };
@@ -345,8 +357,9 @@ TEST(CommandLineEndings, CtrlCIsArmedInTheVerbsOwnWay) {
     os::fakes::FakeRegistry registry;
     os::fakes::FakeSockets sockets;
     os::fakes::FakeSystem system;
+    os::fakes::FakeSystemLog systemLog;
     os::fakes::FakeConsole console;
-    corvix::cli::Services services{registry, sockets, system, console};
+    corvix::cli::Services services{registry, sockets, system, console, systemLog};
     RunCommandLine(Program, {"show"}, services);
     ASSERT_TRUE(console.interrupt);
     EXPECT_EQ(console.interrupt->words, "corvix-tcpip-cli: interrupted\n");
@@ -372,7 +385,8 @@ TEST(CommandLineEndings, TheTimeLimitReportsTheStepItCutShort) {
     sockets.duringConnect = [&] {
         for (int i = 0; i < 500 && ended < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     };
-    corvix::cli::Services services{registry, sockets, system, console};
+    os::fakes::FakeSystemLog systemLog;
+    corvix::cli::Services services{registry, sockets, system, console, systemLog};
     services.timeLimit = std::chrono::milliseconds(200);
     services.endProcess = [&](int code) { ended = code; };
     const auto run = [&](std::vector<std::string> arguments) {
@@ -430,7 +444,8 @@ protected:
     os::fakes::FakeSockets sockets_;
     os::fakes::FakeSystem system_;
     os::fakes::FakeConsole console_;
-    corvix::cli::Services services_{registry_, sockets_, system_, console_};
+    os::fakes::FakeSystemLog systemLog_;
+    corvix::cli::Services services_{registry_, sockets_, system_, console_, systemLog_};
 };
 
 TEST_F(CommandLineDiagnosis, EveryAddressWithItsLocalEndAndTheFirstFailuresCode) {
@@ -498,6 +513,7 @@ TEST(CommandLineUsage, ABadArgumentIsNamedOnOneLineAndExits64) {
     os::fakes::FakeRegistry registry;
     os::fakes::FakeSockets sockets;
     os::fakes::FakeSystem system;
+    os::fakes::FakeSystemLog systemLog;
     const UsageRow rows[] = {
         {{}, "no command given (try --help)"},
         {{"frob"}, "unknown command 'frob'"},
@@ -525,21 +541,27 @@ TEST(CommandLineUsage, ABadArgumentIsNamedOnOneLineAndExits64) {
     };
     for (const UsageRow& row : rows) {
         os::fakes::FakeConsole console;
-        corvix::cli::Services services{registry, sockets, system, console};
+        corvix::cli::Services services{registry, sockets, system, console, systemLog};
         EXPECT_EQ(RunCommandLine(Program, row.arguments, services), corvix::cli::ExitUsage) << row.message;
         EXPECT_EQ(console.err, Program + ": " + row.message + "\n");
         EXPECT_EQ(console.out, "");
     }
-    EXPECT_EQ(registry.opened, 0);
+    EXPECT_EQ(registry.sets, 0);
     EXPECT_EQ(sockets.startups, 0);
+    // The host names set-host refused are attempts all the same.
+    ASSERT_EQ(systemLog.records.size(), 2u);
+    EXPECT_NE(systemLog.records[1].text.find("\"a\\\\nb\\\\x1b[2J\"; port 234; reason: bad host name"),
+              std::string::npos)
+        << systemLog.records[1].text;
 }
 
 TEST(CommandLineUsage, HelpAndVersion) {
     os::fakes::FakeRegistry registry;
     os::fakes::FakeSockets sockets;
     os::fakes::FakeSystem system;
+    os::fakes::FakeSystemLog systemLog;
     os::fakes::FakeConsole console;
-    corvix::cli::Services services{registry, sockets, system, console};
+    corvix::cli::Services services{registry, sockets, system, console, systemLog};
     EXPECT_EQ(RunCommandLine(Program, {"--version"}, services), 0);
     EXPECT_EQ(console.out, Program + " " + std::string(corvix::ProgramVersion()) + "\n");
     console = {};

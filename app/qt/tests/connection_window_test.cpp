@@ -12,6 +12,7 @@
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
+#include "os/fakes/fake_system_log.h"
 #include "os/testing/loopback_listener.h"
 
 namespace {
@@ -24,7 +25,7 @@ protected:
     void SetUp() override { corvix::StartRegistryRootB(); }
 
     std::unique_ptr<FormWindow> Open(os::Sockets& sockets) {
-        return corvix::qt::testing::OpenWindow(registry_, sockets, system_);
+        return corvix::qt::testing::OpenWindow(registry_, sockets, system_, systemLog_);
     }
 
     // The port field is read-only: the port goes into the window's state.
@@ -47,6 +48,7 @@ protected:
 
     os::fakes::FakeRegistry registry_;
     os::fakes::FakeSystem system_;
+    os::fakes::FakeSystemLog systemLog_;
 };
 
 TEST_F(QtConnection, ClickAgainstAListenerOnLoopback) {

@@ -19,6 +19,7 @@
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
 #include "os/fakes/fake_system.h"
+#include "os/fakes/fake_system_log.h"
 
 namespace {
 
@@ -29,7 +30,9 @@ class QtWindow : public testing::Test {
 protected:
     void SetUp() override { corvix::StartRegistryRootB(); }
 
-    std::unique_ptr<FormWindow> Open() { return corvix::qt::testing::OpenWindow(registry_, sockets_, system_); }
+    std::unique_ptr<FormWindow> Open() {
+        return corvix::qt::testing::OpenWindow(registry_, sockets_, system_, systemLog_);
+    }
 
     template <typename T>
     static T* As(FormWindow& w, ControlId id) {
@@ -39,6 +42,7 @@ protected:
     os::fakes::FakeRegistry registry_;
     os::fakes::FakeSockets sockets_;
     os::fakes::FakeSystem system_;
+    os::fakes::FakeSystemLog systemLog_;
 };
 
 TEST_F(QtWindow, BuiltFromTheLayoutAtItsPixelGeometry) {

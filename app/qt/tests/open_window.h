@@ -10,8 +10,9 @@
 
 namespace corvix::qt::testing {
 
-inline std::unique_ptr<FormWindow> OpenWindow(os::Registry& registry, os::Sockets& sockets, os::System& system) {
-    auto window = std::make_unique<FormWindow>(registry, sockets, system);
+inline std::unique_ptr<FormWindow> OpenWindow(os::Registry& registry, os::Sockets& sockets, os::System& system,
+                                              os::SystemLog& systemLog) {
+    auto window = std::make_unique<FormWindow>(registry, sockets, system, systemLog);
     window->Handle([](TForm1& form) { form.FormCreate(); });
     window->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));

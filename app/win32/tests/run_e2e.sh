@@ -48,8 +48,24 @@ elif [ ! -f "$marker" ]; then
   exit 1
 fi
 
-"$wine" "$driver" "$program" "$case"
+# Wine's event log traces each record the program writes: OK (Enter) leaves one, the write-back at
+# start-up and every other case none.
+WINEDEBUG=-all,trace+eventlog "$wine" "$driver" "$program" "$case" 2>"$work/stderr"
 status=$?
+grep -v ':eventlog:' "$work/stderr" >&2
+records=$(grep -c ':eventlog:ReportEventW' "$work/stderr")
+expected=0
+[ "$case" = enter-stores-host ] && expected=1
+if [ "$records" != "$expected" ]; then
+  echo "FAIL: $records records in the event log, expected $expected:" >&2
+  grep ':eventlog:' "$work/stderr" >&2
+  status=1
+elif [ "$expected" = 1 ] &&
+  ! grep -qF '; program \"CorvixTcpIp.exe\"; host name \"127.0.0.1\" -> \"server.corvix.invalid\"; port 234"' "$work/stderr"; then
+  echo "FAIL: not the record of the stored host name:" >&2
+  grep ':eventlog:' "$work/stderr" >&2
+  status=1
+fi
 # The prefix's Wine server and desktop outlive the programs by a few seconds: let them end while their
 # display is still there, so that the next case starts them afresh on its own.
 "$wineserver" -w

@@ -46,8 +46,13 @@ attributes=20
 settings=$(row Component Settings)
 [ "$(cut -f4,5 <<<"$settings")" = "$attributes${tab}HOSTNAME" ] ||
   fail "the settings component is not permanent and conditional on HOSTNAME: $settings"
-[ "$(rows Registry | cut -f2-6 | sort)" = "$(printf '2\tSoftware\\Qor\\Corvix\\TcpIp\\\tHostName\t[HOSTNAME]\tSettings\n2\tSoftware\\Qor\\Corvix\\TcpIp\\\tHostPort\t#234\tSettings')" ] ||
+[ "$(rows Registry | awk -F'\t' '$6 == "Settings"' | cut -f2-6 | sort)" = "$(printf '2\tSoftware\\Qor\\Corvix\\TcpIp\\\tHostName\t[HOSTNAME]\tSettings\n2\tSoftware\\Qor\\Corvix\\TcpIp\\\tHostPort\t#234\tSettings')" ] ||
   fail "the registry rows are: $(rows Registry)"
+# The event source of the settings records, installed and removed with the program: its message file
+# the installed window program (REG_EXPAND_SZ, "#%"), information, warning and error types (7).
+source_key='SYSTEM\CurrentControlSet\Services\EventLog\Application\CorvixTcpIp\'
+[ "$(rows Registry | awk -F'\t' '$6 == "Program"' | cut -f2-6 | sort)" = "$(printf '2\t%s\tEventMessageFile\t#%%[#CorvixTcpIp.exe]\tProgram\n2\t%s\tTypesSupported\t#7\tProgram' "$source_key" "$source_key")" ] ||
+  fail "the event source's registry rows are: $(rows Registry)"
 
 [ "$(row LaunchCondition 'NOT WIX_DOWNGRADE_DETECTED' | cut -f2)" = "A newer version of [ProductName] is already installed." ] ||
   fail "no message for a refused downgrade: $(rows LaunchCondition)"

@@ -114,6 +114,21 @@ expect_value HostPort "REG_DWORD 0xea" "repair"
 tr -d '\r' <"$repair_log" | grep -q 'Name: HostName, Value: corvix-server$' ||
   fail "the repair did not write the stored host name back: $(tr -d '\r' <"$repair_log" | grep -a 'Name: HostName')"
 
+# The event source of the settings records, its messages in the installed window program; the
+# installed command-line program's set-host leaves its record there (Wine's event log traces it).
+source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\CorvixTcpIp'
+source_value() { "$wine" reg query "$source_key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *//p"; }
+windows_folder=$("$wine" winepath -w "$folder" 2>/dev/null | tr -d '\r')
+[ "$(source_value EventMessageFile)" = "REG_EXPAND_SZ    $windows_folder\CorvixTcpIp.exe" ] ||
+  fail "the event source's message file is '$(source_value EventMessageFile)'"
+[ "$(source_value TypesSupported)" = "REG_DWORD    0x7" ] || fail "the event source's types are '$(source_value TypesSupported)'"
+if [ "$with_cli" = 1 ]; then
+  record=$(WINEDEBUG=-all,trace+eventlog "$wine" "$windows_folder\CorvixTcpIpCli.exe" set-host corvix-server 2>&1 >/dev/null |
+    tr -d '\r' | grep ':eventlog:ReportEventW')
+  [[ "$record" == *'L"settings stored; user \"'*'\"; program \"CorvixTcpIpCli.exe\"; host name \"corvix-server\" -> \"corvix-server\"; port 234"' ]] ||
+    fail "set-host left no record in the event log: '$record'"
+fi
+
 # An administrator's own value, which no install without HOSTNAME may touch.
 "$wine" reg add "$key" /v HostName /t REG_SZ /d admin-set /f "/reg:$view" >/dev/null 2>&1
 msiexec /i "$msi" /qn || fail "a second install without HOSTNAME failed"
@@ -170,6 +185,7 @@ fi
 msiexec /x "$newer" /qn || fail "uninstalling the newer package failed"
 expect_removed "uninstalling the newer package"
 [ -z "$(products)" ] || fail "still installed: $(products)"
+[ -z "$(source_value TypesSupported)" ] || fail "the event source is still registered after uninstalling"
 expect_value HostName "REG_SZ second-server" "uninstalling the newer package"
 
 [ "$failures" -eq 0 ] || exit 1

@@ -920,8 +920,9 @@ int RunCommandLine(const std::string& programName, const std::vector<std::string
         output.Err(programName + ": " + *error + "\n");
         // A server that set-host refused to store is an attempt to change it all the same.
         if (parsed.verb && parsed.verb->name == "set-host" && parsed.refusedHost) {
-            RecordSettingsRefused(Echo(*parsed.refusedHost), *error, services.registry, services.system,
-                                  services.systemLog);
+            std::string unused;
+            const std::string host = qor::Utf8ToWindows1252(*parsed.refusedHost, unused).value_or(*parsed.refusedHost);
+            RecordSettingsRefused(host, *error, services.registry, services.system, services.systemLog);
         }
         const bool takesJson = parsed.verb && std::any_of(parsed.verb->options.begin(), parsed.verb->options.end(),
                                                           [](const Option& o) { return o.name == JsonOption.name; });

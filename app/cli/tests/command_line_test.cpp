@@ -550,7 +550,7 @@ TEST(CommandLineUsage, ABadArgumentIsNamedOnOneLineAndExits64) {
     EXPECT_EQ(sockets.startups, 0);
     // The host names set-host refused are attempts all the same.
     ASSERT_EQ(systemLog.records.size(), 2u);
-    EXPECT_NE(systemLog.records[1].text.find("\"a\\\\nb\\\\x1b[2J\"; port 234; reason: bad host name"),
+    EXPECT_NE(systemLog.records[1].text.find("-> \"a\\x0Ab\\x1B[2J\"; reason: bad host name"),
               std::string::npos)
         << systemLog.records[1].text;
 }

@@ -2,8 +2,10 @@
 // that ends the process.
 #include "os/console.h"
 
-#include <shellapi.h>
+// windows.h first: shellapi.h needs its types.
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 

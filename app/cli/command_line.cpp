@@ -337,8 +337,8 @@ private:
         }
         const std::int64_t ms = Milliseconds(test_->Step(TestStep::Connect).elapsed);
         const auto warning = parsed_.options.find("--warning");
-        const std::optional<std::int64_t> warningMs =
-            warning == parsed_.options.end() ? std::nullopt : std::optional(std::stoll(warning->second));
+        std::optional<std::int64_t> warningMs;
+        if (warning != parsed_.options.end()) warningMs = std::stoll(warning->second);
         const bool slow = warningMs && ms > *warningMs;
         std::string text = test_->host + ":" + std::to_string(services_.serverPort) + " connected in " +
                            std::to_string(ms) + " ms | time=" + Seconds(ms) + "s";

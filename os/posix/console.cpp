@@ -36,7 +36,10 @@ struct PreparedEnding {
     std::size_t size = 0;
     int fd = STDERR_FILENO;
     const std::atomic<int>* exitCode = nullptr;
+    const std::atomic<std::uint64_t>* count = nullptr;
 };
+
+static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
 
 PreparedEnding interruptEnding;
 
@@ -45,10 +48,22 @@ void Prepare(PreparedEnding& prepared, const Ending& ending) {
     std::memcpy(prepared.words, ending.words.data(), prepared.size);
     prepared.fd = Descriptor(ending.stream);
     prepared.exitCode = ending.exitCode;
+    prepared.count = ending.count;
 }
 
 [[noreturn]] void End(const PreparedEnding& ending) {
     WriteAll(ending.fd, ending.words, ending.size);
+    if (ending.count) {
+        char digits[24];
+        char* first = digits + sizeof digits;
+        *--first = '\n';
+        std::uint64_t value = ending.count->load();
+        do {
+            *--first = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        WriteAll(ending.fd, first, static_cast<std::size_t>(digits + sizeof digits - first));
+    }
     _exit(ending.exitCode ? ending.exitCode->load() : 1);
 }
 

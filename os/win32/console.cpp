@@ -57,7 +57,7 @@ Ending interruptEnding;
 // Ends at once, from whichever thread: no module's shut-down code may run while the main thread is
 // blocked inside a WinSock call.
 [[noreturn]] void End(const Ending& ending) {
-    WriteText(ending.stream, ending.words);
+    WriteText(ending.stream, ending.count ? ending.words + std::to_string(ending.count->load()) + "\n" : ending.words);
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(ending.exitCode ? ending.exitCode->load() : 1));
     ExitProcess(1);
 }

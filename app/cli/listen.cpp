@@ -182,7 +182,8 @@ private:
             if (failed == os::WsaEConnReset || failed == os::WsaEConnAborted) continue;
             if (failed != 0) {
                 if (!acceptFailing_) {
-                    output_.err("a connection could not be taken, trying again: " + qor::WinsockErrorText(failed));
+                    output_.err("a connection could not be taken now (" + qor::WinsockErrorText(failed) +
+                                "); the next ones wait in the queue until a place is free");
                 }
                 acceptFailing_ = true;
                 acceptRetry_ = Clock::now() + AcceptRetry;

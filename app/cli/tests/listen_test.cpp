@@ -119,6 +119,7 @@ TEST(Listen, ASilentClientDoesNotHoldTheNext) {
     const LoopbackClients::Answer& answer = next.Read(1000, Plenty)[0];
     EXPECT_EQ(answer.text, corvix::ListenerGreeting);
     EXPECT_TRUE(answer.ended);
+    next.Close(0);
     silent.Close(0);
     EXPECT_EQ(run.Exit(), corvix::cli::ExitOk);
 }

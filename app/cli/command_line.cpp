@@ -248,7 +248,10 @@ public:
             request.timeout = ParseSeconds(timeout->second);
         }
         const ListenOutput output{
-            [this](std::string_view line) { output_.Out(line); },
+            [this](std::string_view line) {
+                output_.Out(line);
+                return output_.Failure() == os::ErrorSuccess;
+            },
             [this](std::string_view message) { output_.Err(program_ + ": " + std::string(message) + "\n"); }};
         return corvix::cli::Listen(services_.listener, services_.system, request, output, served_);
     }

@@ -87,6 +87,7 @@ public:
 
     int Execute() {
         if (!Open()) return ExitNotListening;
+        if (outputLost_) return ExitOutputFailed;
         const Clock::time_point start = Clock::now();
         const std::optional<Clock::time_point> end =
             request_.timeout ? std::optional(start + *request_.timeout) : std::nullopt;
@@ -94,6 +95,7 @@ public:
             const Clock::time_point now = Clock::now();
             if (end && now >= *end) break;
             if (CountReached() && clients_.empty()) break;
+            if (outputLost_) return ExitOutputFailed;
             if (const int failed = WaitAndServe(now, end); failed != 0) {
                 output_.err("waiting for connections failed: " + qor::WinsockErrorText(failed));
                 return ExitNotListening;
@@ -124,8 +126,9 @@ private:
         }
         std::string ends = request_.count ? Connections(*request_.count) : "";
         if (request_.timeout) ends += (ends.empty() ? "" : " or ") + Decimals(request_.timeout->count()) + " s";
-        output_.out("Listening on port " + std::to_string(port_) + " of every local address (" + addresses + ")" +
-                    (ends.empty() ? "; Ctrl+C ends it.\n" : "; ends after " + ends + ", or with Ctrl+C.\n"));
+        outputLost_ =
+            !output_.out("Listening on port " + std::to_string(port_) + " of every local address (" + addresses + ")" +
+                         (ends.empty() ? "; Ctrl+C ends it.\n" : "; ends after " + ends + ", or with Ctrl+C.\n"));
         return true;
     }
 
@@ -192,7 +195,9 @@ private:
             acceptFailing_ = false;
             const Clock::time_point now = Clock::now();
             served_.fetch_add(1);
-            output_.out(Stamp(system_.LocalTime()) + "  connection from " + PeerText(peer) + "\n");
+            if (!output_.out(Stamp(system_.LocalTime()) + "  connection from " + PeerText(peer) + "\n")) {
+                outputLost_ = true;
+            }
             clients_.push_back({socket, now + request_.clientTimeLimit});
             Serve(clients_.back());
         }
@@ -253,6 +258,7 @@ private:
     std::vector<os::Watched> watched_;
     Clock::time_point acceptRetry_{};
     bool acceptFailing_ = false;
+    bool outputLost_ = false;
 };
 
 // The digits of `text`, as a number below 10^18; nothing for anything else.

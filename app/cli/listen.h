@@ -25,7 +25,9 @@ struct ListenRequest {
 };
 
 struct ListenOutput {
-    std::function<void(std::string_view line)> out;     // a line for standard output, "\n" included
+    // A line for standard output, "\n" included; false once standard output cannot be written, which
+    // ends the run: nobody would learn of the connections.
+    std::function<bool(std::string_view line)> out;
     std::function<void(std::string_view message)> err;  // a message for standard error, without a line end
 };
 

@@ -12,6 +12,7 @@
 
 #include "app/cli/command_line.h"
 #include "app/listener_greeting.h"
+#include "os/errors.h"
 #include "os/fakes/fake_console.h"
 #include "os/fakes/fake_registry.h"
 #include "os/fakes/fake_sockets.h"
@@ -80,7 +81,10 @@ private:
     std::string out_;
     std::string err_;
     const corvix::cli::ListenOutput output_{
-        [this](std::string_view line) { Add(out_, line); },
+        [this](std::string_view line) {
+            Add(out_, line);
+            return true;
+        },
         [this](std::string_view message) { Add(err_, std::string(message) + "\n"); }};
     std::atomic<std::uint64_t> served_{0};
     std::future<int> exit_;
@@ -185,6 +189,13 @@ TEST_F(ListenCommand, NoConnectionWithinTheTimeoutIsAFailureAndCtrlCWouldSayTheC
     ASSERT_NE(console_.interrupt->count, nullptr);
     EXPECT_EQ(console_.interrupt->count->load(), 0u);
     EXPECT_EQ(console_.interrupt->exitCode->load(), corvix::cli::ExitInterrupted);
+}
+
+TEST_F(ListenCommand, AnOutputThatCannotBeWrittenEndsIt) {
+    services_.serverPort = 0;
+    console_.outError = os::ErrorNoData;
+    EXPECT_EQ(corvix::cli::RunCommandLine("corvix-tcpip-cli", {"listen"}, services_), corvix::cli::ExitOutputFailed);
+    EXPECT_EQ(console_.err, "corvix-tcpip-cli: the output could not be written (error 232)\n");
 }
 
 TEST_F(ListenCommand, BadCountsAndTimesAreUsageErrors) {

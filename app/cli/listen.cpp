@@ -114,7 +114,6 @@ private:
             return false;
         }
         // A port the system picked for IPv4 is taken for IPv6 as well.
-        port_ = port;
         std::string addresses = "0.0.0.0 and ::";
         if (const int failed = listener_.Open(os::IpFamily::V6, port, listening_[1]); failed != 0) {
             if (failed != os::WsaEAfNoSupport) {
@@ -127,7 +126,7 @@ private:
         std::string ends = request_.count ? Connections(*request_.count) : "";
         if (request_.timeout) ends += (ends.empty() ? "" : " or ") + Decimals(request_.timeout->count()) + " s";
         outputLost_ =
-            !output_.out("Listening on port " + std::to_string(port_) + " of every local address (" + addresses + ")" +
+            !output_.out("Listening on port " + std::to_string(port) + " of every local address (" + addresses + ")" +
                          (ends.empty() ? "; Ctrl+C ends it.\n" : "; ends after " + ends + ", or with Ctrl+C.\n"));
         return true;
     }
@@ -253,7 +252,6 @@ private:
     const ListenOutput& output_;
     std::atomic<std::uint64_t>& served_;
     std::array<os::Socket, 2> listening_ = {os::InvalidSocket, os::InvalidSocket};
-    std::uint16_t port_ = 0;
     std::vector<Client> clients_;
     std::vector<os::Watched> watched_;
     Clock::time_point acceptRetry_{};

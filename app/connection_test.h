@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/listener_greeting.h"
 #include "os/sockets.h"
 
 namespace corvix {
@@ -121,9 +122,6 @@ private:
     os::Sockets& sockets_;
     TestDepth depth_;
 };
-
-// The line this tool's listener greets with, and closes.
-inline constexpr std::string_view ListenerGreeting = "Corvix Tcp/Ip Configuration listener\r\n";
 
 // What a failure's code usually means, in one plain sentence; empty for a code with no such hint.
 std::string_view CauseHint(int code);

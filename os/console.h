@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,10 +12,12 @@ namespace os {
 enum class Stream { Out, Err };
 
 // How a process ends early: these words on that stream, then the exit code's value at that moment.
+// With a count, its value at that moment and a line end follow the words.
 struct Ending {
     std::string words;
     Stream stream = Stream::Err;
     const std::atomic<int>* exitCode = nullptr;
+    const std::atomic<std::uint64_t>* count = nullptr;
 };
 
 class Console {

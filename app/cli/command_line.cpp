@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "app/cli/listen.h"
 #include "app/connection_test.h"
 #include "app/form.h"
 #include "app/report.h"
@@ -229,8 +230,12 @@ public:
         ArmInterrupt();
         int exitCode = 0;
         {
-            Watchdog watchdog(TimeLimit(), [this] { Expire(); });
-            watchdog_ = &watchdog;
+            // A verb that waits for others (listen) has no limit of its own.
+            std::optional<Watchdog> watchdog;
+            if (verb_.timeLimit > milliseconds::zero()) {
+                watchdog.emplace(TimeLimit(), [this] { Expire(); });
+                watchdog_ = &*watchdog;
+            }
             exitCode = verb_.handler(*this);
             watchdog_ = nullptr;
         }
@@ -271,6 +276,24 @@ public:
         return CheckOutcome();
     }
 
+    int Listen() {
+        ListenRequest request;
+        request.port = static_cast<std::uint16_t>(services_.serverPort);
+        if (const auto count = parsed_.options.find("--count"); count != parsed_.options.end()) {
+            request.count = ParseCount(count->second);
+        }
+        if (const auto timeout = parsed_.options.find("--timeout"); timeout != parsed_.options.end()) {
+            request.timeout = ParseSeconds(timeout->second);
+        }
+        const ListenOutput output{
+            [this](std::string_view line) {
+                output_.Out(line);
+                return output_.Failure() == os::ErrorSuccess;
+            },
+            [this](std::string_view message) { output_.Err(program_ + ": " + std::string(message) + "\n"); }};
+        return corvix::cli::Listen(services_.listener, services_.system, request, output, served_);
+    }
+
 private:
     // The verb's own limit, or --timeout's: for a test, each step's.
     milliseconds TimeLimit() const {
@@ -289,6 +312,12 @@ private:
     // Ctrl+C ends the process at once, saying so in the verb's own way.
     void ArmInterrupt() {
         interruptExit_ = verb_.plugin ? CheckUnknown : ExitInterrupted;
+        if (verb_.name == "listen") {
+            served_ = 0;
+            services_.console.EndOnInterrupt(
+                {program_ + ": interrupted; connections served: ", os::Stream::Err, &interruptExit_, &served_});
+            return;
+        }
         services_.console.EndOnInterrupt(
             verb_.plugin ? os::Ending{"CORVIX TCPIP UNKNOWN - interrupted\n", os::Stream::Out, &interruptExit_}
                          : os::Ending{program_ + ": interrupted\n", os::Stream::Err, &interruptExit_});
@@ -724,6 +753,7 @@ private:
     Watchdog* watchdog_ = nullptr;
     // Read by the Ctrl+C ending, which may come after this run has been destroyed.
     static inline std::atomic<int> interruptExit_{0};
+    static inline std::atomic<std::uint64_t> served_{0};
 };
 
 namespace {
@@ -761,6 +791,12 @@ constexpr std::array<Option, 6> TestOptions = {{
     {"--interval", "SECONDS", "number of seconds", "the pause between repeated tests (default 1)", PositiveSeconds},
 }};
 constexpr std::array<Option, 1> CheckOptions = {WarningOption};
+constexpr std::array<Option, 2> ListenOptions = {{
+    {"--count", "N", "number of connections", "listen ends after N connections",
+     [](std::string_view value) { return ParseCount(value).has_value(); }},
+    {"--timeout", "SECONDS", "number of seconds", "listen ends after SECONDS seconds (fractions allowed)",
+     [](std::string_view value) { return ParseSeconds(value).has_value(); }},
+}};
 
 constexpr std::array<int, 6> ShowExits = {ExitOk,    ExitSettingsUnreadable, ExitStartupFailed,
                                           ExitUsage, ExitOutputFailed,       ExitInterrupted};
@@ -769,8 +805,10 @@ constexpr std::array<int, 9> TestExits = {ExitOk,           ExitSettingsUnreadab
                                           ExitUsage,        ExitOutputFailed,       ExitInterrupted};
 constexpr std::array<int, 5> SetHostExits = {ExitOk, ExitNotStored, ExitUsage, ExitOutputFailed, ExitInterrupted};
 constexpr std::array<int, 4> CheckExits = {CheckOk, CheckWarning, CheckCritical, CheckUnknown};
+constexpr std::array<int, 7> ListenExits = {ExitOk,    ExitStartupFailed, ExitTooFewConnections, ExitNotListening,
+                                            ExitUsage, ExitOutputFailed,  ExitInterrupted};
 
-const std::array<Verb, 4> VerbTable = {{
+const std::array<Verb, 5> VerbTable = {{
     {"show", HostArgument::None, ReportOptions,
      "the WinSock facts, the OS, WOW64 and the stored server settings; reads only, never writes the settings",
      [](Invocation& run) { return run.Show(); }, RunTimeLimit, ShowExits},
@@ -788,6 +826,10 @@ const std::array<Verb, 4> VerbTable = {{
     {"check", HostArgument::Optional, CheckOptions,
      "the test as a monitoring plugin: one status line; exits 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN",
      [](Invocation& run) { return run.Check(); }, RunTimeLimit, CheckExits, true},
+    {"listen", HostArgument::None, ListenOptions,
+     "opens port 234 on every local address (IPv4 and IPv6), prints each connection and answers it with one "
+     "line naming this listener; ends after N connections, SECONDS seconds or Ctrl+C",
+     [](Invocation& run) { return run.Listen(); }, milliseconds::zero(), ListenExits},
 }};
 
 // A host name fit to be looked up and stored: not empty, no control characters.
@@ -880,7 +922,7 @@ std::string HelpText(const std::string& program) {
         if (!option->value.empty()) name += " " + std::string(option->value);
         help += "  " + column(name, 16) + std::string(option->help) + "\n";
     }
-    help += "\nExit codes of show, test, set-host, --help and --version:\n";
+    help += "\nExit codes of show, test, set-host, listen, --help and --version:\n";
     for (const ExitCode& exit : ExitCodes) {
         help += "  " + column(std::to_string(exit.code), 5) + std::string(exit.meaning) + "\n";
     }
@@ -888,7 +930,7 @@ std::string HelpText(const std::string& program) {
     for (const ExitCode& state : CheckStates) {
         help += " " + std::to_string(state.code) + " " + std::string(state.meaning) + (state.code == 3 ? ".\n" : ",");
     }
-    help += "No run takes longer than " + LimitText(RunTimeLimit) + ".\n";
+    help += "No run but listen takes longer than " + LimitText(RunTimeLimit) + ".\n";
     return help;
 }
 

@@ -14,6 +14,7 @@
 
 #include "app/settings.h"
 #include "os/console.h"
+#include "os/listener.h"
 #include "os/registry.h"
 #include "os/sockets.h"
 #include "os/system.h"
@@ -21,7 +22,7 @@
 
 namespace corvix::cli {
 
-// Exit codes of show, test, set-host, --help and --version.
+// Exit codes of show, test, set-host, listen, --help and --version.
 inline constexpr int ExitOk = 0;
 inline constexpr int ExitSettingsUnreadable = 1;
 inline constexpr int ExitLookupFailed = 2;
@@ -29,6 +30,8 @@ inline constexpr int ExitSocketFailed = 3;
 inline constexpr int ExitConnectFailed = 4;
 inline constexpr int ExitNotStored = 5;
 inline constexpr int ExitStartupFailed = 6;
+inline constexpr int ExitTooFewConnections = 7;
+inline constexpr int ExitNotListening = 8;
 inline constexpr int ExitUsage = 64;
 inline constexpr int ExitOutputFailed = 74;
 inline constexpr int ExitInterrupted = 130;
@@ -44,7 +47,7 @@ struct ExitCode {
     std::string_view meaning;
 };
 
-inline constexpr std::array<ExitCode, 10> ExitCodes = {{
+inline constexpr std::array<ExitCode, 12> ExitCodes = {{
     {ExitOk, "everything Ok"},
     {ExitSettingsUnreadable, "the stored settings could not be read"},
     {ExitLookupFailed, "the look-up failed"},
@@ -52,6 +55,8 @@ inline constexpr std::array<ExitCode, 10> ExitCodes = {{
     {ExitConnectFailed, "the connect failed"},
     {ExitNotStored, "the settings could not be stored"},
     {ExitStartupFailed, "socket start-up failed"},
+    {ExitTooFewConnections, "listen: fewer connections came than asked for before --timeout passed"},
+    {ExitNotListening, "listen: the port could not be opened, or listening failed"},
     {ExitUsage, "usage error"},
     {ExitOutputFailed, "the output could not be written"},
     {ExitInterrupted, "interrupted (Ctrl+C)"},
@@ -84,7 +89,7 @@ struct Verb {
     std::span<const Option> options;
     std::string_view help;
     int (*handler)(Invocation&);
-    std::chrono::milliseconds timeLimit;
+    std::chrono::milliseconds timeLimit;  // zero: none, the verb ends by itself
     std::span<const int> exitCodes;
     bool plugin = false;  // exits with the monitoring plugins' states, prints one status line
 };
@@ -102,8 +107,13 @@ std::string Synopsis(const Verb& verb);
 
 struct Services {
     Services(os::Registry& registry, os::Sockets& sockets, os::System& system, os::Console& console,
-             os::SystemLog& systemLog)
-        : registry(registry), sockets(sockets), system(system), console(console), systemLog(systemLog) {}
+             os::SystemLog& systemLog, os::Listener& listener = os::RealListener())
+        : registry(registry),
+          sockets(sockets),
+          system(system),
+          console(console),
+          systemLog(systemLog),
+          listener(listener) {}
 
     os::Registry& registry;
     os::Sockets& sockets;
@@ -111,6 +121,7 @@ struct Services {
     os::Console& console;
     // Where set-host leaves its record (app/settings_record.h).
     os::SystemLog& systemLog;
+    os::Listener& listener;
     // The server's port; only tests point it elsewhere, at a listener of their own.
     std::int32_t serverPort = DefaultServerPort;
     // A verb's time limit instead of its own; only tests shorten it.

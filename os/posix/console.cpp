@@ -36,7 +36,10 @@ struct PreparedEnding {
     std::size_t size = 0;
     int fd = STDERR_FILENO;
     const std::atomic<int>* exitCode = nullptr;
+    const std::atomic<std::uint64_t>* count = nullptr;
 };
+
+static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
 
 // Two, so that a new ending is prepared in the one the handler is not reading, then switched to.
 PreparedEnding interruptEndings[2];
@@ -49,11 +52,23 @@ void Prepare(const Ending& ending) {
     std::memcpy(prepared.words, ending.words.data(), prepared.size);
     prepared.fd = Descriptor(ending.stream);
     prepared.exitCode = ending.exitCode;
+    prepared.count = ending.count;
     currentEnding.store(next);
 }
 
 [[noreturn]] void End(const PreparedEnding& ending) {
     WriteAll(ending.fd, ending.words, ending.size);
+    if (ending.count) {
+        char digits[24];
+        char* first = digits + sizeof digits;
+        *--first = '\n';
+        std::uint64_t value = ending.count->load();
+        do {
+            *--first = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        WriteAll(ending.fd, first, static_cast<std::size_t>(digits + sizeof digits - first));
+    }
     _exit(ending.exitCode ? ending.exitCode->load() : 1);
 }
 

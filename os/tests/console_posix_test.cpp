@@ -86,6 +86,19 @@ TEST(PosixConsole, CtrlCEndsABlockingConnectAtOnce) {
     EXPECT_LT(ended.after, std::chrono::milliseconds(5000));
 }
 
+TEST(PosixConsole, CtrlCSaysTheCountAsItIsThen) {
+    static std::atomic<std::uint64_t> count{0};
+    const Ended ended = InChild(
+        [] {
+            os::RealConsole().EndOnInterrupt({"served: ", os::Stream::Err, &Code130, &count});
+            count = 18446744073709551615u;
+            raise(SIGINT);
+        },
+        [](pid_t) {});
+    EXPECT_EQ(ended.exitCode, 130);
+    EXPECT_EQ(ended.err, "served: 18446744073709551615\n");
+}
+
 TEST(PosixConsole, AFailedWriteGivesItsErrorAndClosedStreamsAreOpenedOnTheNullDevice) {
     const Ended full = InChild(
         [] {

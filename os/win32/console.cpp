@@ -60,7 +60,7 @@ Ending interruptEnding;
 // blocked inside a WinSock call.
 [[noreturn]] void End(const Ending& ending) {
     const std::lock_guard lock(endingLock);
-    WriteText(ending.stream, ending.words);
+    WriteText(ending.stream, ending.count ? ending.words + std::to_string(ending.count->load()) + "\n" : ending.words);
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(ending.exitCode ? ending.exitCode->load() : 1));
     ExitProcess(1);
 }

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <vector>
 
+#include "os/sockaddr.h"
+
 #include "os/posix/socket_rules.h"
 
 namespace os {
@@ -45,20 +47,8 @@ public:
         const int fd = socket(domain, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (fd < 0) return CodeOf(errno);
         sockaddr_storage address{};
-        socklen_t size = 0;
-        if (family == IpFamily::V4) {
-            auto& v4 = reinterpret_cast<sockaddr_in&>(address);
-            v4.sin_family = AF_INET;
-            v4.sin_port = htons(port);
-            v4.sin_addr.s_addr = htonl(INADDR_ANY);
-            size = sizeof v4;
-        } else {
-            auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
-            v6.sin6_family = AF_INET6;
-            v6.sin6_port = htons(port);
-            v6.sin6_addr = in6addr_any;
-            size = sizeof v6;
-        }
+        auto size =
+            static_cast<socklen_t>(ToSockaddr({AnyAddress(family == IpFamily::V4 ? AfInet : AfInet6), port}, address));
         const int on = 1;
         // Connections this listener ended linger in TIME_WAIT; Windows lets a new listener bind over
         // them, and so must this. Another listener on the port still refuses it.
@@ -72,8 +62,7 @@ public:
             close(fd);
             return CodeOf(error);
         }
-        port = ntohs(family == IpFamily::V4 ? reinterpret_cast<sockaddr_in&>(address).sin_port
-                                            : reinterpret_cast<sockaddr_in6&>(address).sin6_port);
+        port = FromSockaddr(reinterpret_cast<const sockaddr*>(&address)).port;
         listening = static_cast<os::Socket>(fd);
         return 0;
     }
@@ -85,17 +74,9 @@ public:
         const int fd = accept4(static_cast<int>(listening), reinterpret_cast<sockaddr*>(&address), &size,
                                SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) return CodeOf(errno);
-        char text[INET6_ADDRSTRLEN] = {};
-        if (address.ss_family == AF_INET) {
-            const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
-            inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
-            peer.port = ntohs(v4.sin_port);
-        } else {
-            const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
-            inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
-            peer.port = ntohs(v6.sin6_port);
-        }
-        peer.address = text;
+        const Endpoint from = FromSockaddr(reinterpret_cast<const sockaddr*>(&address));
+        peer.address = AddressTextOf(from.address);
+        peer.port = from.port;
         accepted = static_cast<os::Socket>(fd);
         return 0;
     }

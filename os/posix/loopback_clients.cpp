@@ -13,6 +13,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "os/sockaddr.h"
+
 namespace os::testing {
 
 struct LoopbackClients::State {
@@ -23,20 +25,8 @@ struct LoopbackClients::State {
 LoopbackClients::LoopbackClients(IpFamily family, std::uint16_t port, std::size_t count)
     : state_(std::make_unique<State>()) {
     sockaddr_storage address{};
-    socklen_t size = 0;
-    if (family == IpFamily::V4) {
-        auto& v4 = reinterpret_cast<sockaddr_in&>(address);
-        v4.sin_family = AF_INET;
-        v4.sin_port = htons(port);
-        v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        size = sizeof v4;
-    } else {
-        auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
-        v6.sin6_family = AF_INET6;
-        v6.sin6_port = htons(port);
-        v6.sin6_addr = in6addr_loopback;
-        size = sizeof v6;
-    }
+    const auto size =
+        static_cast<socklen_t>(ToSockaddr({LoopbackAddress(family == IpFamily::V4 ? AfInet : AfInet6), port}, address));
     for (std::size_t i = 0; i < count; ++i) {
         Answer answer;
         answer.connected = Clock::now();

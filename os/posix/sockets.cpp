@@ -23,6 +23,7 @@
 #include <string_view>
 
 #include "os/posix/socket_rules.h"
+#include "os/sockaddr.h"
 
 namespace os {
 namespace {
@@ -338,11 +339,7 @@ public:
         return addresses;
     }
 
-    std::string AddressText(const IpAddress& address) override {
-        char text[INET6_ADDRSTRLEN] = {};
-        inet_ntop(address.family == AfInet6 ? AF_INET6 : AF_INET, address.bytes.data(), text, sizeof text);
-        return text;
-    }
+    std::string AddressText(const IpAddress& address) override { return AddressTextOf(address); }
 
     int ConnectWithin(os::Socket socket, const Endpoint& to, std::chrono::milliseconds limit) override {
         if (started_ == 0) return Fail(WsaNotInitialised);
@@ -350,7 +347,7 @@ public:
         // As Connect: WinSock refuses port 0.
         if (to.port == 0) return Fail(WsaEAddrNotAvail);
         sockaddr_storage target{};
-        const socklen_t size = ToSockaddr(to, target);
+        const auto size = static_cast<socklen_t>(ToSockaddr(to, target));
         return ConnectTo(static_cast<int>(socket), reinterpret_cast<const sockaddr*>(&target), size, limit);
     }
 
@@ -392,40 +389,6 @@ public:
     }
 
 private:
-    static Endpoint FromSockaddr(const sockaddr* address) {
-        Endpoint endpoint;
-        if (address->sa_family == AF_INET6) {
-            sockaddr_in6 v6{};
-            std::memcpy(&v6, address, sizeof v6);
-            endpoint.address.family = AfInet6;
-            std::memcpy(endpoint.address.bytes.data(), &v6.sin6_addr, 16);
-            endpoint.port = ntohs(v6.sin6_port);
-        } else {
-            sockaddr_in v4{};
-            std::memcpy(&v4, address, sizeof v4);
-            endpoint.address = IpAddress::V4(v4.sin_addr.s_addr);
-            endpoint.port = ntohs(v4.sin_port);
-        }
-        return endpoint;
-    }
-
-    static socklen_t ToSockaddr(const Endpoint& endpoint, sockaddr_storage& storage) {
-        if (endpoint.address.family == AfInet6) {
-            sockaddr_in6 v6{};
-            v6.sin6_family = AF_INET6;
-            v6.sin6_port = htons(endpoint.port);
-            std::memcpy(&v6.sin6_addr, endpoint.address.bytes.data(), 16);
-            std::memcpy(&storage, &v6, sizeof v6);
-            return sizeof v6;
-        }
-        sockaddr_in v4{};
-        v4.sin_family = AF_INET;
-        v4.sin_port = htons(endpoint.port);
-        std::memcpy(&v4.sin_addr, endpoint.address.bytes.data(), 4);
-        std::memcpy(&storage, &v4, sizeof v4);
-        return sizeof v4;
-    }
-
     // A connect that the caller waits for, given up after `limit`: 0 or SocketError.
     static int ConnectTo(int fd, const sockaddr* target, socklen_t size, std::chrono::milliseconds limit) {
         const int flags = fcntl(fd, F_GETFL);

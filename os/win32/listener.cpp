@@ -9,6 +9,8 @@
 #include <climits>
 #include <vector>
 
+#include "os/sockaddr.h"
+
 namespace os {
 namespace {
 
@@ -28,20 +30,8 @@ public:
         const SOCKET handle = socket(domain, SOCK_STREAM, IPPROTO_TCP);
         if (handle == INVALID_SOCKET) return LastCode();
         sockaddr_storage address{};
-        int size = 0;
-        if (family == IpFamily::V4) {
-            auto& v4 = reinterpret_cast<sockaddr_in&>(address);
-            v4.sin_family = AF_INET;
-            v4.sin_port = htons(port);
-            v4.sin_addr.s_addr = htonl(INADDR_ANY);
-            size = sizeof v4;
-        } else {
-            auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
-            v6.sin6_family = AF_INET6;
-            v6.sin6_port = htons(port);
-            v6.sin6_addr = in6addr_any;
-            size = sizeof v6;
-        }
+        auto size =
+            static_cast<int>(ToSockaddr({AnyAddress(family == IpFamily::V4 ? AfInet : AfInet6), port}, address));
         // Windows' own default, said outright: IPv4 connections come to the IPv4 socket.
         const DWORD on = 1;
         u_long nonBlocking = 1;
@@ -56,8 +46,7 @@ public:
             closesocket(handle);
             return code;
         }
-        port = ntohs(family == IpFamily::V4 ? reinterpret_cast<sockaddr_in&>(address).sin_port
-                                            : reinterpret_cast<sockaddr_in6&>(address).sin6_port);
+        port = FromSockaddr(reinterpret_cast<const sockaddr*>(&address)).port;
         listening = static_cast<os::Socket>(handle);
         return 0;
     }
@@ -68,17 +57,9 @@ public:
         int size = sizeof address;
         const SOCKET handle = accept(static_cast<SOCKET>(listening), reinterpret_cast<sockaddr*>(&address), &size);
         if (handle == INVALID_SOCKET) return LastCode();
-        char text[INET6_ADDRSTRLEN] = {};
-        if (address.ss_family == AF_INET) {
-            auto& v4 = reinterpret_cast<sockaddr_in&>(address);
-            inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
-            peer.port = ntohs(v4.sin_port);
-        } else {
-            auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
-            inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
-            peer.port = ntohs(v6.sin6_port);
-        }
-        peer.address = text;
+        const Endpoint from = FromSockaddr(reinterpret_cast<const sockaddr*>(&address));
+        peer.address = AddressTextOf(from.address);
+        peer.port = from.port;
         accepted = static_cast<os::Socket>(handle);
         return 0;
     }

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "os/sockaddr.h"
+
 namespace os::testing {
 
 // The clients start WinSock for themselves, so they work whoever else has started or cleaned up.
@@ -23,20 +25,8 @@ LoopbackClients::LoopbackClients(IpFamily family, std::uint16_t port, std::size_
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) throw std::runtime_error("WinSock did not start");
     state_->started = true;
     sockaddr_storage address{};
-    int size = 0;
-    if (family == IpFamily::V4) {
-        auto& v4 = reinterpret_cast<sockaddr_in&>(address);
-        v4.sin_family = AF_INET;
-        v4.sin_port = htons(port);
-        v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        size = sizeof v4;
-    } else {
-        auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
-        v6.sin6_family = AF_INET6;
-        v6.sin6_port = htons(port);
-        v6.sin6_addr = in6addr_loopback;
-        size = sizeof v6;
-    }
+    const auto size =
+        static_cast<int>(ToSockaddr({LoopbackAddress(family == IpFamily::V4 ? AfInet : AfInet6), port}, address));
     for (std::size_t i = 0; i < count; ++i) {
         Answer answer;
         answer.connected = Clock::now();

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "os/sockaddr.h"
+
 namespace os {
 namespace {
 
@@ -101,11 +103,7 @@ public:
         return addresses;
     }
 
-    std::string AddressText(const IpAddress& address) override {
-        char text[INET6_ADDRSTRLEN] = {};
-        inet_ntop(address.family == AfInet6 ? AF_INET6 : AF_INET, address.bytes.data(), text, sizeof text);
-        return text;
-    }
+    std::string AddressText(const IpAddress& address) override { return AddressTextOf(address); }
 
     int ConnectWithin(os::Socket socket, const Endpoint& to, std::chrono::milliseconds limit) override {
         const auto handle = static_cast<SOCKET>(socket);
@@ -169,40 +167,6 @@ public:
     }
 
 private:
-    static Endpoint FromSockaddr(const sockaddr* address) {
-        Endpoint endpoint;
-        if (address->sa_family == AF_INET6) {
-            sockaddr_in6 v6{};
-            std::memcpy(&v6, address, sizeof v6);
-            endpoint.address.family = AfInet6;
-            std::memcpy(endpoint.address.bytes.data(), &v6.sin6_addr, 16);
-            endpoint.port = ntohs(v6.sin6_port);
-        } else {
-            sockaddr_in v4{};
-            std::memcpy(&v4, address, sizeof v4);
-            endpoint.address = IpAddress::V4(v4.sin_addr.s_addr);
-            endpoint.port = ntohs(v4.sin_port);
-        }
-        return endpoint;
-    }
-
-    static int ToSockaddr(const Endpoint& endpoint, sockaddr_storage& storage) {
-        if (endpoint.address.family == AfInet6) {
-            sockaddr_in6 v6{};
-            v6.sin6_family = AF_INET6;
-            v6.sin6_port = htons(endpoint.port);
-            std::memcpy(&v6.sin6_addr, endpoint.address.bytes.data(), 16);
-            std::memcpy(&storage, &v6, sizeof v6);
-            return sizeof v6;
-        }
-        sockaddr_in v4{};
-        v4.sin_family = AF_INET;
-        v4.sin_port = htons(endpoint.port);
-        std::memcpy(&v4.sin_addr, endpoint.address.bytes.data(), 4);
-        std::memcpy(&storage, &v4, sizeof v4);
-        return sizeof v4;
-    }
-
     // Waits for a connect in progress: 0 when it completed, else the WinSock code of its failure.
     static int AwaitConnect(SOCKET handle, std::chrono::milliseconds limit) {
         fd_set writable;

@@ -48,7 +48,8 @@ settings=$(row Component Settings)
 
 files=$(rows File | cut -f3 | sort | tr '\n' ' ')
 expected="CorvixTcpIp.exe "
-[ "$with_cli" = 1 ] && expected="CorvixTcpIp.exe CorvixTcpIpCli.exe "
+# With the command-line program comes its NSClient++ definition, in a "monitoring" folder beside it.
+[ "$with_cli" = 1 ] && expected="CorvixTcpIp.exe CorvixTcpIpCli.exe nsclient.ini "
 [ "$files" = "$expected" ] || fail "the package holds '$files', expected '$expected'"
 
 [ "$failures" -eq 0 ] || exit 1

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <thread>
@@ -87,32 +88,34 @@ private:
     long failure_ = os::ErrorSuccess;
 };
 
-// Calls `expire` on a thread of its own when `limit` passes before it is destroyed.
+// Calls `expire` on a thread of its own when `limit` passes before it is destroyed. The thread is not
+// waited for: on a busy machine its start and end would add their scheduling delays to every run. It
+// calls `expire` holding the lock that the destructor takes, so that nothing is called once that returns.
 class Watchdog {
 public:
-    Watchdog(milliseconds limit, std::function<void()> expire)
-        : thread_([this, limit, expire = std::move(expire)] {
-              std::unique_lock lock(mutex_);
-              if (disarmed_.wait_for(lock, limit, [this] { return done_; })) return;
-              lock.unlock();
-              expire();
-          }) {}
+    Watchdog(milliseconds limit, std::function<void()> expire) : state_(std::make_shared<State>()) {
+        std::thread([state = state_, limit, expire = std::move(expire)] {
+            std::unique_lock lock(state->mutex);
+            if (!state->disarmed.wait_for(lock, limit, [&state] { return state->done; })) expire();
+        }).detach();
+    }
     ~Watchdog() {
         {
-            const std::lock_guard lock(mutex_);
-            done_ = true;
+            const std::lock_guard lock(state_->mutex);
+            state_->done = true;
         }
-        disarmed_.notify_all();
-        thread_.join();
+        state_->disarmed.notify_all();
     }
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
 
 private:
-    std::mutex mutex_;
-    std::condition_variable disarmed_;
-    bool done_ = false;
-    std::thread thread_;
+    struct State {
+        std::mutex mutex;
+        std::condition_variable disarmed;
+        bool done = false;
+    };
+    std::shared_ptr<State> state_;
 };
 
 // Stands in for the window: keeps the errors the logic would show in a box.

@@ -2,8 +2,9 @@
 // that ends the process.
 #include "os/console.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// After <windows.h>, which it needs.
+#include <shellapi.h>
 
 #include <string>
 

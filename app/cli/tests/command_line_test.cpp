@@ -440,17 +440,29 @@ TEST(CommandLineFake, StartupFailureAndASlowConnect) {
     EXPECT_EQ(RunCommandLine(Program, {"test"}, services), corvix::cli::ExitStartupFailed);
 }
 
-// A connect of some 30 ms against the guidelines' ranges: outside a range alerts, inside an "@" range
-// alerts, critical before warning.
-TEST(CommandLineFake, CheckThresholdsInTheGuidelinesRangeSyntax) {
-    corvix::StartRegistryRootB();
+// check on fake services, where 127.0.0.1 is a dotted address.
+class CheckOnFakes : public testing::Test {
+protected:
+    void SetUp() override {
+        corvix::StartRegistryRootB();
+        const unsigned char loopback[4] = {127, 0, 0, 1};
+        std::memcpy(&sockets.dotted["127.0.0.1"], loopback, 4);
+    }
+    int Run(std::vector<std::string> arguments) {
+        console = {};
+        return RunCommandLine(Program, arguments, services);
+    }
+
     os::fakes::FakeRegistry registry;
     os::fakes::FakeSockets sockets;
     os::fakes::FakeSystem system;
     os::fakes::FakeConsole console;
     corvix::cli::Services services{registry, sockets, system, console};
-    const unsigned char loopback[4] = {127, 0, 0, 1};
-    std::memcpy(&sockets.dotted["127.0.0.1"], loopback, 4);
+};
+
+// A connect of some 30 ms against the guidelines' ranges: outside a range alerts, inside an "@" range
+// alerts, critical before warning.
+TEST_F(CheckOnFakes, ThresholdsInTheGuidelinesRangeSyntax) {
     sockets.duringConnect = [] { std::this_thread::sleep_for(std::chrono::milliseconds(30)); };
     const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
         {{"-w", "10"}, corvix::cli::CheckOk, ";10.000;;0;10"},
@@ -468,8 +480,7 @@ TEST(CommandLineFake, CheckThresholdsInTheGuidelinesRangeSyntax) {
     for (const auto& [options, state, expected] : rows) {
         std::vector<std::string> arguments = {"check", "-H", "127.0.0.1"};
         arguments.insert(arguments.end(), options.begin(), options.end());
-        console = {};
-        EXPECT_EQ(RunCommandLine(Program, arguments, services), state) << expected;
+        EXPECT_EQ(Run(arguments), state) << expected;
         EXPECT_NE(console.out.find(expected), std::string::npos) << console.out;
         EXPECT_TRUE(console.out.starts_with("CORVIX TCPIP " +
                                             std::string(corvix::cli::CheckStates[static_cast<std::size_t>(state)]
@@ -481,13 +492,7 @@ TEST(CommandLineFake, CheckThresholdsInTheGuidelinesRangeSyntax) {
 
 // -v: each step, what the look-up found, the local end and the address connected to; -vv adds the
 // settings the check ran with.
-TEST(CommandLineFake, CheckVerboseLinesFollowTheFirst) {
-    corvix::StartRegistryRootB();
-    os::fakes::FakeRegistry registry;
-    os::fakes::FakeSockets sockets;
-    os::fakes::FakeSystem system;
-    os::fakes::FakeConsole console;
-    corvix::cli::Services services{registry, sockets, system, console};
+TEST_F(CheckOnFakes, VerboseLinesFollowTheFirst) {
     os::HostEntry server{"server.example.org", {}};
     for (const unsigned char last : {7, 8}) {
         const unsigned char bytes[4] = {192, 0, 2, last};
@@ -502,12 +507,11 @@ TEST(CommandLineFake, CheckVerboseLinesFollowTheFirst) {
                              "192\\.0\\.2\\.7, 192\\.0\\.2\\.8\n"
                              "socket: Ok in \\d+\\.\\d{3} ms\n"
                              "connect: Ok in \\d+\\.\\d{3} ms, from 127\\.0\\.0\\.1:49183, to 192\\.0\\.2\\.7:234\n");
-    EXPECT_EQ(RunCommandLine(Program, {"check", "-H", "server", "-v"}, services), corvix::cli::CheckOk);
+    EXPECT_EQ(Run({"check", "-H", "server", "-v"}), corvix::cli::CheckOk);
     EXPECT_TRUE(std::regex_match(console.out, verbose)) << console.out;
     for (const std::vector<std::string>& arguments : {std::vector<std::string>{"check", "-vv", "-H", "server"},
                                                       {"check", "-H", "server", "-v", "--verbose"}}) {
-        console = {};
-        EXPECT_EQ(RunCommandLine(Program, arguments, services), corvix::cli::CheckOk);
+        EXPECT_EQ(Run(arguments), corvix::cli::CheckOk);
         EXPECT_TRUE(std::regex_search(console.out, std::regex("\nconnect: Ok in [^\n]*\n"
                                                               "time-out 10 s, warning range none, critical range none\n"
                                                               "stored host name 127\\.0\\.0\\.1, port 234\n"
@@ -515,11 +519,8 @@ TEST(CommandLineFake, CheckVerboseLinesFollowTheFirst) {
             << console.out;
     }
     // The stored host is named as such; a failed step is followed by those not reached.
-    const unsigned char loopback[4] = {127, 0, 0, 1};
-    std::memcpy(&sockets.dotted["127.0.0.1"], loopback, 4);
     sockets.connectError = os::WsaEConnRefused;
-    console = {};
-    EXPECT_EQ(RunCommandLine(Program, {"check", "-v"}, services), corvix::cli::CheckCritical);
+    EXPECT_EQ(Run({"check", "-v"}), corvix::cli::CheckCritical);
     EXPECT_TRUE(std::regex_match(console.out,
                                  std::regex("CORVIX TCPIP CRITICAL - connect to 127\\.0\\.0\\.1:234 failed: "
                                             "10061:CONNREFUSED \\| [^\n]*\n"
@@ -529,8 +530,7 @@ TEST(CommandLineFake, CheckVerboseLinesFollowTheFirst) {
                                             "connect: 10061:CONNREFUSED after \\d+\\.\\d{3} ms, to 127\\.0\\.0\\.1:234\n")))
         << console.out;
     sockets.hosts.clear();
-    console = {};
-    EXPECT_EQ(RunCommandLine(Program, {"check", "-H", "server", "-v"}, services), corvix::cli::CheckCritical);
+    EXPECT_EQ(Run({"check", "-H", "server", "-v"}), corvix::cli::CheckCritical);
     EXPECT_TRUE(std::regex_search(console.out, std::regex("\nlookup: 11001:HOST_NOT_FOUND after \\d+\\.\\d{3} ms\n"
                                                           "socket: not reached\nconnect: not reached\n$")))
         << console.out;

@@ -32,9 +32,9 @@ server hold
 start=$EPOCHREALTIME
 answer=$(item corvix.tcpip.check)
 elapsed=$(awk -v s="$start" -v e="$EPOCHREALTIME" 'BEGIN { printf "%.2f", e - s }')
+# Past its Timeout the agent would give "ZBX_NOTSUPPORTED" and a time-out of its own instead.
 expect "$answer" '^\[t\|CORVIX TCPIP CRITICAL - connect to 127\.0\.0\.1:234 timed out after 2 s \| dns=[0-9.]+s;;;0; connect=U;1\.000;5\.000;0;2\]$' \
-  "a server that never answers"
-awk -v s="$elapsed" 'BEGIN { exit !(s < 3) }' || fail "the item took $elapsed s, past the agent's 3 s Timeout"
+  "a server that never answers, within the agent's Timeout"
 echo "server that never answers, after $elapsed s: $answer"
 expect "$(item corvix.tcpip.state)" '^\[t\|2\]$' "the state of a server that never answers"
 

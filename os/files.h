@@ -20,6 +20,9 @@ inline constexpr std::uint32_t InvalidFilePosition = 0xFFFFFFFFu;
 const char* PathDelimiters();
 // The separator that joins directories ('\\' on Windows, '/' on POSIX).
 char PathSeparator();
+// A file name given as UTF-8 (a command-line argument) as the calls below take it: on Windows in the
+// system's ANSI code page, nothing when that lacks one of its characters; on POSIX the same bytes.
+std::optional<std::string> FileNameFromUtf8(const std::string& utf8);
 
 struct OpenResult {
     FileHandle handle = InvalidFileHandle;

@@ -101,6 +101,8 @@ public:
     virtual std::uint16_t Htons(std::uint16_t value) = 0;
     // connect, blocking: 0 or SocketError.
     virtual int Connect(os::Socket socket, const SockAddrIn* address, int length) = 0;
+    // getsockname: the local end of a bound or connected socket; 0 or SocketError.
+    virtual int GetSockName(os::Socket socket, SockAddrIn* address, int* length) = 0;
     // closesocket: 0 or SocketError.
     virtual int CloseSocket(os::Socket socket) = 0;
     // WSAGetLastError: the code of the failed call just made on this thread.

@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <thread>
 
 #include "app/cli/listen.h"
+#include "app/cli/monitoring.h"
 #include "app/connection_test.h"
 #include "app/form.h"
 #include "app/report.h"
@@ -24,7 +26,8 @@ namespace {
 using Json = nlohmann::ordered_json;
 using std::chrono::milliseconds;
 
-constexpr milliseconds RunTimeLimit{21000};  // the longest the window's connect waits
+constexpr milliseconds RunTimeLimit{21000};    // the longest the window's connect waits
+constexpr milliseconds CheckTimeLimit{10000};  // check's -t by default, as check_tcp's
 constexpr std::size_t StepColumn = 22;
 
 // An argument (UTF-8) as it may stand in a message: in the program's code page where it fits, every
@@ -88,28 +91,31 @@ private:
     long failure_ = os::ErrorSuccess;
 };
 
-// Calls `expire` on a thread of its own when `limit` passes before it is destroyed or armed anew.
+// Calls `expire` on a thread of its own when `limit` passes before it is destroyed or armed anew. The
+// thread is not waited for: on a busy machine its start and end would add their scheduling delays to
+// every run. It calls `expire` holding the lock that the destructor takes, so that nothing is called
+// once that returns.
 class Watchdog {
 public:
-    Watchdog(milliseconds limit, std::function<void()> expire)
-        : deadline_(std::chrono::steady_clock::now() + limit), thread_([this, expire = std::move(expire)] {
-              std::unique_lock lock(mutex_);
-              while (!done_) {
-                  if (changed_.wait_until(lock, deadline_) == std::cv_status::timeout &&
-                      std::chrono::steady_clock::now() >= deadline_) {
-                      lock.unlock();
-                      expire();
-                      return;
-                  }
-              }
-          }) {}
+    Watchdog(milliseconds limit, std::function<void()> expire) : state_(std::make_shared<State>()) {
+        state_->deadline = std::chrono::steady_clock::now() + limit;
+        std::thread([state = state_, expire = std::move(expire)] {
+            std::unique_lock lock(state->mutex);
+            while (!state->done) {
+                if (state->changed.wait_until(lock, state->deadline) == std::cv_status::timeout && !state->done &&
+                    std::chrono::steady_clock::now() >= state->deadline) {
+                    expire();
+                    return;
+                }
+            }
+        }).detach();
+    }
     ~Watchdog() {
         {
-            const std::lock_guard lock(mutex_);
-            done_ = true;
+            const std::lock_guard lock(state_->mutex);
+            state_->done = true;
         }
-        changed_.notify_all();
-        thread_.join();
+        state_->changed.notify_all();
     }
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
@@ -117,18 +123,20 @@ public:
     // The limit counts again from now.
     void Rearm(milliseconds limit) {
         {
-            const std::lock_guard lock(mutex_);
-            deadline_ = std::chrono::steady_clock::now() + limit;
+            const std::lock_guard lock(state_->mutex);
+            state_->deadline = std::chrono::steady_clock::now() + limit;
         }
-        changed_.notify_all();
+        state_->changed.notify_all();
     }
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool done_ = false;
-    std::chrono::steady_clock::time_point deadline_;
-    std::thread thread_;
+    struct State {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool done = false;
+        std::chrono::steady_clock::time_point deadline;
+    };
+    std::shared_ptr<State> state_;
 };
 
 // Stands in for the window: keeps the errors the logic would show in a box.
@@ -166,10 +174,6 @@ std::string_view StepCaption(TestStep step) {
     return LayoutRow(ControlId::Label33).text;
 }
 
-std::int64_t Milliseconds(TestClock::duration elapsed) {
-    return std::chrono::duration_cast<milliseconds>(elapsed).count();
-}
-
 // Milliseconds with a fraction, for timings: 0.213.
 double FractionalMs(TestClock::duration elapsed) {
     return static_cast<double>(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count()) / 1000;
@@ -178,12 +182,6 @@ double FractionalMs(TestClock::duration elapsed) {
 // To the microsecond, as the times are measured.
 double Microseconds(double ms) { return std::round(ms * 1000) / 1000; }
 
-std::string MsText(double ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f ms", ms);
-    return text;
-}
-
 // "21 s", "0.2 s".
 std::string LimitText(milliseconds limit) {
     char text[32];
@@ -191,10 +189,12 @@ std::string LimitText(milliseconds limit) {
     return text;
 }
 
-std::string Seconds(std::int64_t ms) {
+double SecondsOf(TestClock::duration elapsed) { return std::chrono::duration<double>(elapsed).count(); }
+
+// "0.412 ms", "1204.312 ms".
+std::string MsText(TestClock::duration elapsed) {
     char text[32];
-    std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(ms / 1000),
-                  static_cast<long long>(ms % 1000));
+    std::snprintf(text, sizeof text, "%.3f ms", SecondsOf(elapsed) * 1000);
     return text;
 }
 
@@ -202,9 +202,12 @@ struct Parsed {
     const Verb* verb = nullptr;
     std::string global;  // "--help" or "--version" instead of a verb
     std::map<std::string_view, std::string> options;
+    std::map<std::string_view, int> counts;  // how often each option was given
     std::optional<std::string> host;         // in the program's code page
     std::optional<std::string> refusedHost;  // a host argument that is no host name, as given
 };
+
+std::string CheckHelp(const std::string& program);
 
 }  // namespace
 
@@ -270,9 +273,15 @@ public:
     }
 
     int Check() {
-        if (Create() != ExitOk) return Status(CheckUnknown, error_);
-        if (StartupFailed()) return Status(CheckUnknown, StartupError());
+        if (parsed_.options.contains("--help")) return Said(CheckHelp(program_));
+        if (parsed_.options.contains("--version")) return Said(program_ + " " + std::string(ProgramVersion()) + "\n");
+        warning_ = OptionRange("--warning");
+        critical_ = OptionRange("--critical");
+        if (Create() != ExitOk) return NoTest(CheckUnknown, error_);
+        if (StartupFailed()) return NoTest(CheckUnknown, StartupError());
         RunTest();
+        const std::lock_guard lock(output_.Mutex());
+        if (expired_) return *expired_;
         return CheckOutcome();
     }
 
@@ -283,7 +292,7 @@ public:
             request.count = ParseCount(count->second);
         }
         if (const auto timeout = parsed_.options.find("--timeout"); timeout != parsed_.options.end()) {
-            request.timeout = ParseSeconds(timeout->second);
+            request.timeout = ParseDuration(timeout->second);
         }
         const ListenOutput output{
             [this](std::string_view line) {
@@ -295,12 +304,13 @@ public:
     }
 
 private:
-    // The verb's own limit, or --timeout's: for a test, each step's.
+    // The verb's own limit, or its --timeout: a plugin's -t, a test's limit for each step.
     milliseconds TimeLimit() const {
         if (services_.timeLimit) return *services_.timeLimit;
         const auto timeout = parsed_.options.find("--timeout");
-        if (timeout == parsed_.options.end()) return verb_.timeLimit;
-        return milliseconds(std::llround(std::stod(timeout->second) * 1000));
+        if (timeout == parsed_.options.end() || verb_.timeLimit == milliseconds::zero()) return verb_.timeLimit;
+        if (verb_.plugin) return milliseconds(std::llround(ParseSeconds(timeout->second).value_or(0) * 1000));
+        return ParseDuration(timeout->second).value_or(verb_.timeLimit);
     }
     bool StartupFailed() const { return form_.Startup().value_or(0) != 0; }
     std::string StartupError() const {
@@ -343,29 +353,36 @@ private:
 
     void RunTest(bool stepLines = true) {
         const std::string host = Host();
+        os::Socket socket = os::InvalidSocket;
         ConnectionTest::Observer observer;
         observer.started = [this](const TestResult& result, TestStep step) {
             const std::lock_guard lock(output_.Mutex());
             test_ = result;
             running_ = step;
         };
-        observer.finished = [this, stepLines](const TestResult& result, TestStep step) {
+        observer.finished = [this, stepLines, &socket](const TestResult& result, TestStep step) {
             const std::lock_guard lock(output_.Mutex());
             test_ = result;
             running_.reset();
             if (stepLines && !verb_.plugin && !WantsJson()) StepLine(result.Step(step));
+            if (verb_.plugin && Verbosity() > 0 && step == TestStep::Connect &&
+                result.Step(step).outcome == StepOutcome::Succeeded) {
+                KeepLocalEnd(socket);
+            }
         };
-        // Every look-up and connect beyond the three steps has the limit to itself.
+        // Every look-up and connect beyond the three steps has the limit to itself. Rearmed outside the
+        // output's lock, which the time limit's thread takes while it holds its own.
         observer.more = [this](const TestResult& result) {
-            const std::lock_guard lock(output_.Mutex());
-            test_ = result;
+            {
+                const std::lock_guard lock(output_.Mutex());
+                test_ = result;
+            }
             if (watchdog_) watchdog_->Rearm(TimeLimit());
         };
         TestDepth depth;
         if (!verb_.plugin) {
             depth = {TimeLimit(), true, parsed_.options.contains("--all")};
         }
-        os::Socket socket = os::InvalidSocket;
         const TestResult result =
             ConnectionTest(services_.sockets, depth).Run(host, services_.serverPort, socket, observer);
         const std::lock_guard lock(output_.Mutex());
@@ -375,7 +392,7 @@ private:
     void StepLine(const StepResult& step) {
         std::string line(StepCaption(step.step));
         line.resize(std::max(StepColumn, line.size() + 1), ' ');
-        output_.Out(line + step.Text() + "  (" + MsText(FractionalMs(step.elapsed)) + ")\n");
+        output_.Out(line + step.Text() + "  (" + MsText(step.elapsed) + ")\n");
     }
 
     int TestExitCode() {
@@ -422,9 +439,9 @@ private:
         }
         text += "\nStep times\n";
         for (const StepResult& step : test.steps) {
-            text += ReportLine(std::string(StepCaption(step.step)), step.Ran() || step.outcome == StepOutcome::NotNeeded
-                                                                        ? MsText(FractionalMs(step.elapsed))
-                                                                        : step.Text());
+            text +=
+                ReportLine(std::string(StepCaption(step.step)),
+                           step.Ran() || step.outcome == StepOutcome::NotNeeded ? MsText(step.elapsed) : step.Text());
         }
         if (const std::string hint = Hint(test); !hint.empty()) text += "\nCause\n  " + hint + "\n";
         for (const ConnectAttempt& attempt : test.attempts) {
@@ -438,7 +455,7 @@ private:
     // "Ok  0.213 ms  from 127.0.0.1:50123 on lo".
     std::string Attempt(const ConnectAttempt& attempt) const {
         std::string text = attempt.result.Text();
-        if (attempt.result.step == TestStep::Connect) text += "  " + MsText(FractionalMs(attempt.result.elapsed));
+        if (attempt.result.step == TestStep::Connect) text += "  " + MsText(attempt.result.elapsed);
         if (attempt.local) {
             text += "  from " + AddressText(attempt.local->address) + ":" + std::to_string(attempt.local->port);
             if (!attempt.interfaceName.empty()) text += " on " + attempt.interfaceName;
@@ -460,6 +477,7 @@ private:
     // The verb's closing output: the report, or the JSON object, with the error on standard error.
     int End(int exitCode) {
         const std::lock_guard lock(output_.Mutex());
+        finished_ = true;
         if (WantsJson()) {
             output_.OutUtf8(JsonText(exitCode));
             return exitCode;
@@ -474,38 +492,200 @@ private:
         return exitCode;
     }
 
-    int Status(int state, const std::string& text) {
+    // The plugin's result: its first line (with the performance data, if any), then the verbose lines.
+    int Status(int state, const std::string& text, const std::string& perfData = {}, const std::string& details = {}) {
         const std::lock_guard lock(output_.Mutex());
+        finished_ = true;
         output_.Out("CORVIX TCPIP " + std::string(CheckStates[static_cast<std::size_t>(state)].meaning) + " - " + text +
-                    "\n");
+                    (perfData.empty() ? "" : " | " + perfData) + "\n" + details);
         return state;
     }
 
-    int CheckOutcome() {
-        if (const std::optional<TestStep> failed = test_->Failure()) {
-            return Status(CheckCritical, std::string(StepName(*failed)) + " " + test_->Step(*failed).Text() + Late());
-        }
-        const std::int64_t ms = Milliseconds(test_->Step(TestStep::Connect).elapsed);
-        const auto warning = parsed_.options.find("--warning");
-        // No threshold: -1.
-        const std::int64_t warningMs = warning == parsed_.options.end() ? -1 : std::stoll(warning->second);
-        const bool slow = warningMs >= 0 && ms > warningMs;
-        std::string text = test_->host + ":" + std::to_string(services_.serverPort) + " connected in " +
-                           std::to_string(ms) + " ms | time=" + Seconds(ms) + "s";
-        if (warningMs >= 0) text += ";" + Seconds(warningMs);
-        return Status(slow ? CheckWarning : CheckOk, text);
+    // Text a plugin prints instead of checking (its help, its version): exits UNKNOWN, as the guidelines
+    // ask, so that a check configured that way never passes for OK.
+    int Said(const std::string& text) {
+        output_.Out(text);
+        return CheckUnknown;
     }
 
-    // Said of a step that the time limit cut short.
-    std::string Late() const {
-        if (!expired_) return {};
-        return " (no answer within " + LimitText(TimeLimit()) + ")";
+    // A plugin's result without a test to report: the textfile says the probe failed.
+    int NoTest(int state, std::string text) {
+        const std::lock_guard lock(output_.Mutex());
+        if (finished_) return state;
+        if (const std::optional<std::string> failed = WriteTextfile(false)) {
+            state = CheckUnknown;
+            text = *failed + "; " + text;
+        }
+        return Status(state, text);
+    }
+
+    std::optional<Range> OptionRange(std::string_view name) const {
+        const auto found = parsed_.options.find(name);
+        return found == parsed_.options.end() ? std::nullopt : ParseRange(found->second);
+    }
+
+    int Verbosity() const {
+        const auto found = parsed_.counts.find("--verbose");
+        return found == parsed_.counts.end() ? 0 : found->second;
+    }
+
+    double LimitSeconds() const { return static_cast<double>(TimeLimit().count()) / 1000; }
+
+    std::string Endpoint() const { return test_->host + ":" + std::to_string(test_->port); }
+    std::string AddressEndpoint() const { return test_->addressText + ":" + std::to_string(test_->port); }
+
+    // The test's outcome as a plugin gives it: the failed step, or the connect time against the thresholds.
+    int CheckOutcome() {
+        const std::lock_guard lock(output_.Mutex());
+        int state = CheckOk;
+        std::string text;
+        if (const std::optional<TestStep> failed = test_->Failure()) {
+            state = CheckCritical;
+            text = FailureText(*failed);
+        } else {
+            const double seconds = SecondsOf(test_->Step(TestStep::Connect).elapsed);
+            text = Endpoint() + " connected in " + MsText(test_->Step(TestStep::Connect).elapsed);
+            const auto beyond = [&text](std::string_view name, const Range& range) {
+                text += std::string(range.inside ? ", inside the " : ", outside the ") + std::string(name) + " range " +
+                        range.Text();
+            };
+            if (critical_ && critical_->Alerts(seconds)) {
+                state = CheckCritical;
+                beyond("critical", *critical_);
+            } else if (warning_ && warning_->Alerts(seconds)) {
+                state = CheckWarning;
+                beyond("warning", *warning_);
+            }
+        }
+        if (const std::optional<std::string> failed = WriteTextfile(!test_->Failure())) {
+            state = CheckUnknown;
+            text = *failed + "; " + text;
+        }
+        return Status(state, text, PerfData(), VerboseLines());
+    }
+
+    std::string FailureText(TestStep step) const {
+        const StepResult& failed = test_->Step(step);
+        const std::string outcome =
+            cutShort_ == step ? " timed out after " + LimitText(TimeLimit()) : " failed: " + failed.Text();
+        switch (step) {
+        case TestStep::Lookup:
+            return "lookup of " + test_->host + outcome;
+        case TestStep::Socket:
+            return "socket" + outcome;
+        case TestStep::Connect:
+            break;
+        }
+        return "connect to " + Endpoint() + outcome;
+    }
+
+    // A step's time, when it answered; nothing for a step never reached or cut short.
+    std::optional<double> AnsweredSeconds(TestStep step) const {
+        const StepResult& result = test_->Step(step);
+        const bool answered = result.outcome == StepOutcome::Succeeded || result.outcome == StepOutcome::Failed ||
+                              result.outcome == StepOutcome::NotNeeded;
+        if (!answered || cutShort_ == step) return std::nullopt;
+        return SecondsOf(result.elapsed);
+    }
+
+    // "dns=0.000412s;;;0; connect=0.001210s;1.000;5.000;0;10": the look-up's and the connect's times, the
+    // connect's with its thresholds and the time limit as its maximum.
+    std::string PerfData() const {
+        const PerfItem dns{"dns", AnsweredSeconds(TestStep::Lookup), {}, {}, 0.0, {}, true};
+        const PerfItem connect{"connect", AnsweredSeconds(TestStep::Connect), warning_, critical_, 0.0, LimitSeconds()};
+        return dns.Text() + " " + connect.Text();
+    }
+
+    // What -v adds after the first line: each step, the addresses tried and the local end; with -vv the
+    // settings the check ran with and the socket layer.
+    std::string VerboseLines() const {
+        const int level = Verbosity();
+        if (level == 0) return {};
+        std::string lines = "host " + test_->host + (parsed_.host ? " (-H)" : " (the stored host name)") + ", port " +
+                            std::to_string(test_->port) + "\n";
+        for (const TestStep step : TestSteps) lines += StepDetail(step) + "\n";
+        if (level >= 2) {
+            lines += "time-out " + LimitText(TimeLimit()) + ", warning range " +
+                     (warning_ ? warning_->Text() : "none") + ", critical range " +
+                     (critical_ ? critical_->Text() : "none") + "\n";
+            lines += "stored host name " + (stored_.hostName.empty() ? "(none)" : stored_.hostName) + ", port " +
+                     std::to_string(stored_.port) + "\n";
+            lines += "sockets " + form_.Control(ControlId::LabelDescription).text + ", version " +
+                     form_.Control(ControlId::LabelVersion).text + "\n";
+        }
+        return lines;
+    }
+
+    std::string StepDetail(TestStep step) const {
+        const StepResult& result = test_->Step(step);
+        std::string line = std::string(StepName(step)) + ": ";
+        if (cutShort_ == step) {
+            line += "no answer within " + LimitText(TimeLimit());
+        } else {
+            switch (result.outcome) {
+            case StepOutcome::Succeeded:
+                line += "Ok in " + MsText(result.elapsed);
+                break;
+            case StepOutcome::Failed:
+                line += result.Text() + " after " + MsText(result.elapsed);
+                break;
+            case StepOutcome::NotNeeded:
+                line += "not needed for an address, " + MsText(result.elapsed);
+                break;
+            case StepOutcome::Pending:
+            case StepOutcome::Skipped:
+                return line + "not reached";
+            }
+        }
+        if (step == TestStep::Lookup && test_->found) {
+            line += ", official name " + test_->found->name + ", address";
+            if (test_->found->addresses.size() > 1) line += "es";
+            for (std::size_t i = 0; i < test_->found->addresses.size(); ++i) {
+                line += (i == 0 ? " " : ", ") + services_.sockets.InetNtoa(test_->found->addresses[i]);
+            }
+        }
+        if (step == TestStep::Connect) {
+            if (!localEnd_.empty()) line += ", from " + localEnd_;
+            line += ", to " + AddressEndpoint();
+        }
+        return line;
+    }
+
+    // The connected socket's local end, for -v.
+    void KeepLocalEnd(os::Socket socket) {
+        os::SockAddrIn local;
+        int length = sizeof local;
+        if (socket == os::InvalidSocket || services_.sockets.GetSockName(socket, &local, &length) != 0) return;
+        localEnd_ =
+            services_.sockets.InetNtoa(local.sin_addr) + ":" + std::to_string(services_.sockets.Htons(local.sin_port));
+    }
+
+    // Writes the probe for node_exporter's textfile collector when --textfile asks for it; the message of
+    // a failure otherwise.
+    std::optional<std::string> WriteTextfile(bool success) {
+        const auto file = parsed_.options.find("--textfile");
+        if (file == parsed_.options.end() || finished_) return std::nullopt;
+        Probe probe;
+        probe.host = Utf8(test_ ? test_->host : Host());
+        probe.port = services_.serverPort;
+        probe.success = success;
+        if (test_) {
+            for (const StepResult& step : test_->steps) probe.durationSeconds += SecondsOf(step.elapsed);
+            probe.dnsLookupSeconds = SecondsOf(test_->Step(TestStep::Lookup).elapsed);
+        }
+        const std::optional<std::string> name = os::FileNameFromUtf8(file->second);
+        if (!name) return "the textfile " + Echo(file->second) + " cannot be named in the system's code page";
+        const std::uint32_t error = WriteFileAtomically(*services_.files, *name, ProbeMetrics(probe));
+        if (error == 0) return std::nullopt;
+        return "the textfile " + Echo(file->second) + " could not be written (error " + std::to_string(error) + ")";
     }
 
     // The time limit has passed: the step in hand is reported as not answered in time, the run ends
     // with what it reached, and the process ends at once, whatever that step is blocked in.
     void Expire() {
         const std::lock_guard lock(output_.Mutex());
+        // A run that has given its result already ends as it is.
+        if (finished_) return;
         int exitCode = verb_.plugin ? CheckCritical : ExitSettingsUnreadable;
         if (test_ && running_) {
             StepResult& late = test_->Step(*running_);
@@ -516,6 +696,7 @@ private:
                 if (step.outcome == StepOutcome::Pending) step.outcome = StepOutcome::Skipped;
             }
             exitCode = verb_.plugin ? CheckCritical : StepExitCode(*running_);
+            cutShort_ = *running_;
             if (!verb_.plugin && !WantsJson()) StepLine(late);
         } else if (verb_.name == "set-host") {
             exitCode = ExitNotStored;
@@ -523,11 +704,8 @@ private:
         expired_ = exitCode;
         const std::string limit = LimitText(TimeLimit());
         if (verb_.plugin) {
-            if (test_ && running_) {
-                CheckOutcome();
-            } else {
-                Status(CheckCritical, "no result within " + limit);
-            }
+            exitCode = test_ && running_ ? CheckOutcome() : NoTest(CheckCritical, "no result within " + limit);
+            expired_ = exitCode;
         } else if (test_ && running_) {
             error_ = std::string(StepName(*running_)) + " not answered within " + limit;
             End(exitCode);
@@ -632,13 +810,15 @@ private:
     // Ctrl+C also prints. 0 when every attempt connected, else the code of the last failure.
     int Repeat() {
         const auto count = parsed_.options.find("--count");
-        const long attempts = count == parsed_.options.end() ? -1 : std::stol(count->second);
+        const std::optional<std::uint64_t> attempts =
+            count == parsed_.options.end() ? std::nullopt : ParseCount(count->second);
         const auto interval = parsed_.options.find("--interval");
         const auto pause = static_cast<std::uint32_t>(
-            interval == parsed_.options.end() ? 1000 : std::llround(std::stod(interval->second) * 1000));
+            interval == parsed_.options.end() ? 1000
+                                              : ParseDuration(interval->second).value_or(milliseconds(1000)).count());
         Summary summary;
         int exitCode = ExitOk;
-        for (long i = 0; attempts < 0 || i < attempts; ++i) {
+        for (std::uint64_t i = 0; !attempts || i < *attempts; ++i) {
             if (i > 0) services_.system.Sleep(pause);
             if (watchdog_) watchdog_->Rearm(TimeLimit());
             RunTest(false);
@@ -751,6 +931,11 @@ private:
     std::optional<TestStep> running_;
     std::optional<int> expired_;
     Watchdog* watchdog_ = nullptr;
+    std::optional<TestStep> cutShort_;  // the step the time limit ended
+    bool finished_ = false;             // the result has been given
+    std::string localEnd_;
+    std::optional<Range> warning_;
+    std::optional<Range> critical_;
     // Read by the Ctrl+C ending, which may come after this run has been destroyed.
     static inline std::atomic<int> interruptExit_{0};
     static inline std::atomic<std::uint64_t> served_{0};
@@ -758,44 +943,55 @@ private:
 
 namespace {
 
-bool PositiveMilliseconds(std::string_view text) {
-    if (text.empty() || text.size() > 9) return false;
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
-           text.find_first_not_of('0') != std::string_view::npos;
+bool IsRange(std::string_view text) { return ParseRange(text).has_value(); }
+
+// From a millisecond up to an hour.
+bool IsTimeout(std::string_view text) {
+    const std::optional<double> seconds = ParseSeconds(text);
+    return seconds && *seconds >= 0.001 && *seconds <= 3600;
+}
+
+bool IsFileName(std::string_view text) {
+    return !text.empty() && std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
 }
 
 constexpr Option JsonOption{"--json", "", "", "one JSON object instead of the text"};
-constexpr Option WarningOption{"--warning", "MS", "number of milliseconds",
-                               "a connect slower than MS milliseconds is a warning", PositiveMilliseconds};
-
-bool PositiveSeconds(std::string_view text) {
-    // Digits with at most one point: 21, 0.5, 2.25; at most a day.
-    if (text.empty() || text.size() > 12 || text.front() == '.' || text.back() == '.' ||
-        std::count(text.begin(), text.end(), '.') > 1 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; })) {
-        return false;
-    }
-    const double seconds = std::stod(std::string(text));
-    return seconds >= 0.001 && seconds <= 86400;
-}
-
-bool PositiveCount(std::string_view text) { return PositiveMilliseconds(text); }
 
 constexpr std::array<Option, 1> ReportOptions = {JsonOption};
 constexpr std::array<Option, 6> TestOptions = {{
     JsonOption,
     {"--all", "", "", "connects to every address of the name in turn, IPv6 included"},
-    {"--timeout", "SECONDS", "number of seconds", "a step not answered in SECONDS (default 21) fails", PositiveSeconds},
-    {"--count", "N", "number of attempts", "tests N times, a line each, then a summary", PositiveCount},
+    {"--timeout", "SECONDS", "number of seconds", "a step not answered in SECONDS (default 21) fails",
+     [](std::string_view value) { return ParseDuration(value).has_value(); }},
+    {"--count", "N", "number of attempts", "tests N times, a line each, then a summary",
+     [](std::string_view value) { return ParseCount(value).has_value(); }},
     {"--watch", "", "", "tests until Ctrl+C, a line each, then a summary"},
-    {"--interval", "SECONDS", "number of seconds", "the pause between repeated tests (default 1)", PositiveSeconds},
+    {"--interval", "SECONDS", "number of seconds", "the pause between repeated tests (default 1)",
+     [](std::string_view value) { return ParseDuration(value).has_value(); }},
 }};
-constexpr std::array<Option, 1> CheckOptions = {WarningOption};
 constexpr std::array<Option, 2> ListenOptions = {{
     {"--count", "N", "number of connections", "listen ends after N connections",
      [](std::string_view value) { return ParseCount(value).has_value(); }},
     {"--timeout", "SECONDS", "number of seconds", "listen ends after SECONDS seconds (fractions allowed)",
-     [](std::string_view value) { return ParseSeconds(value).has_value(); }},
+     [](std::string_view value) { return ParseDuration(value).has_value(); }},
+}};
+// As the Monitoring Plugins development guidelines and check_tcp have them.
+constexpr std::array<Option, 8> CheckOptions = {{
+    {"--hostname", "HOST", "host name", "the host to test, port 234; by default the stored host name", nullptr, "-H"},
+    {"--warning", "RANGE", "range of seconds",
+     "a connect time (seconds) outside RANGE is a WARNING: 10, 10:, ~:10, 10:20, @10:20 (inside)", IsRange, "-w"},
+    {"--critical", "RANGE", "range of seconds", "a connect time outside RANGE is CRITICAL, as for -w", IsRange, "-c"},
+    {"--timeout", "SECONDS", "number of seconds",
+     "CRITICAL when no result within SECONDS (10 by default), naming the step", IsTimeout, "-t"},
+    {"--verbose", "", "", "more lines after the first: each step, the addresses; again (-vv) for more", nullptr, "-v",
+     true},
+    {"--textfile", "FILE", "file name", "also write the result to FILE for node_exporter's textfile collector",
+     IsFileName},
+    {"--version", "", "", "the program's version; exits 3", nullptr, "-V"},
+    {"--help", "", "", "the check's options; exits 3", nullptr, "-h"},
 }};
 
 constexpr std::array<int, 6> ShowExits = {ExitOk,    ExitSettingsUnreadable, ExitStartupFailed,
@@ -823,9 +1019,10 @@ const std::array<Verb, 5> VerbTable = {{
      [](Invocation& run) { return run.SetHost(); },
      RunTimeLimit,
      SetHostExits},
-    {"check", HostArgument::Optional, CheckOptions,
-     "the test as a monitoring plugin: one status line; exits 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN",
-     [](Invocation& run) { return run.Check(); }, RunTimeLimit, CheckExits, true},
+    {"check", HostArgument::None, CheckOptions,
+     "the test as a monitoring plugin: a status line with performance data; exits 0 OK, 1 WARNING, 2 CRITICAL, "
+     "3 UNKNOWN",
+     [](Invocation& run) { return run.Check(); }, CheckTimeLimit, CheckExits, true},
     {"listen", HostArgument::None, ListenOptions,
      "opens port 234 on every local address (IPv4 and IPv6), prints each connection and answers it with one "
      "line naming this listener; ends after N connections, SECONDS seconds or Ctrl+C",
@@ -866,37 +1063,74 @@ std::optional<std::string> Parse(const std::vector<std::string>& arguments, Pars
         return (first.starts_with("-") ? "unknown option '" : "unknown command '") + Echo(first) + "'";
     }
     parsed.verb = &*verb;
+    const auto find = [&verb](std::string_view name) -> const Option* {
+        const auto option = std::find_if(verb->options.begin(), verb->options.end(), [&](const Option& o) {
+            return o.name == name || (!o.shortName.empty() && o.shortName == name);
+        });
+        return option == verb->options.end() ? nullptr : &*option;
+    };
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (argument.starts_with("-") && argument.size() > 1) {
-            const auto option = std::find_if(verb->options.begin(), verb->options.end(),
-                                             [&](const Option& o) { return o.name == argument; });
-            if (option == verb->options.end()) {
-                return "unknown option '" + Echo(argument) + "' for " + std::string(verb->name);
+            // "--name=value" carries its value; "-vv" is a counted flag given twice.
+            std::string name = argument;
+            std::optional<std::string> attached;
+            if (const std::size_t equals = argument.find('=');
+                argument.starts_with("--") && equals != std::string::npos) {
+                name = argument.substr(0, equals);
+                attached = argument.substr(equals + 1);
             }
+            const Option* option = find(name);
+            int times = 1;
+            if (!option && !name.starts_with("--") && name.find_first_not_of(name[1], 1) == std::string::npos) {
+                option = find(name.substr(0, 2));
+                if (option && !option->counted) option = nullptr;
+                times = static_cast<int>(name.size()) - 1;
+            }
+            if (!option) return "unknown option '" + Echo(argument) + "' for " + std::string(verb->name);
             std::string value;
             if (!option->value.empty()) {
-                if (i + 1 == arguments.size()) {
-                    return std::string(option->name) + " needs a " + std::string(option->valueKind);
+                if (attached) {
+                    value = *attached;
+                } else if (i + 1 == arguments.size()) {
+                    return Echo(name) + " needs a " + std::string(option->valueKind);
+                } else {
+                    value = arguments[++i];
                 }
-                value = arguments[++i];
                 if (option->valid && !option->valid(value)) {
-                    return "bad " + std::string(option->valueKind) + " for " + std::string(option->name) + ": '" +
-                           Echo(value) + "'";
+                    return "bad " + std::string(option->valueKind) + " for " + Echo(name) + ": '" + Echo(value) + "'";
                 }
+            } else if (attached) {
+                return Echo(name) + " takes no value";
             }
             parsed.options[option->name] = value;
+            parsed.counts[option->name] += times;
         } else if (verb->host != HostArgument::None && !parsed.host) {
             if (auto error = HostArgumentError(argument, parsed.host)) {
                 parsed.refusedHost = argument;
                 return error;
             }
         } else {
-            return "unexpected argument '" + Echo(argument) + "'";
+            // A verb that takes its host as an option says so.
+            const bool hostOption = find("--hostname") != nullptr;
+            return "unexpected argument '" + Echo(argument) + "'" +
+                   (hostOption ? " (the host goes after " + std::string(find("--hostname")->shortName) + ")" : "");
         }
+    }
+    // An option --hostname gives the host, as a HOST argument does.
+    if (const auto host = parsed.options.find("--hostname"); host != parsed.options.end()) {
+        if (auto error = HostArgumentError(host->second, parsed.host)) return error;
     }
     if (verb->host == HostArgument::Required && !parsed.host) return std::string(verb->name) + " needs a host name";
     return std::nullopt;
+}
+
+// "-H, --hostname HOST".
+std::string OptionNames(const Option& option) {
+    std::string names = option.shortName.empty() ? "" : std::string(option.shortName) + ", ";
+    names += option.name;
+    if (!option.value.empty()) names += " " + std::string(option.value);
+    return names;
 }
 
 std::string HelpText(const std::string& program) {
@@ -910,17 +1144,29 @@ std::string HelpText(const std::string& program) {
                        "\nCommands:\n";
     for (const Verb& verb : VerbTable) help += "  " + Synopsis(verb) + "\n      " + std::string(verb.help) + "\n";
     help += "\nOptions:\n";
-    std::vector<const Option*> options;
+    // Each option once, with the verbs that take it; the program's own last.
+    std::vector<std::pair<const Option*, std::string>> options;
+    const auto known = [&options](const Option& option) {
+        return std::find_if(options.begin(), options.end(), [&](const auto& known) {
+            return known.first->name == option.name && OptionNames(*known.first) == OptionNames(option);
+        });
+    };
     for (const Verb& verb : VerbTable) {
         for (const Option& option : verb.options) {
-            if (std::find(options.begin(), options.end(), &option) == options.end()) options.push_back(&option);
+            if (const auto found = known(option); found != options.end()) {
+                found->second += ", " + std::string(verb.name);
+            } else {
+                options.emplace_back(&option, std::string(verb.name));
+            }
         }
     }
-    for (const Option& option : ProgramOptions) options.push_back(&option);
-    for (const Option* option : options) {
-        std::string name(option->name);
-        if (!option->value.empty()) name += " " + std::string(option->value);
-        help += "  " + column(name, 16) + std::string(option->help) + "\n";
+    std::size_t width = 16;
+    for (const auto& [option, verbs] : options) width = std::max(width, OptionNames(*option).size() + 2);
+    for (const auto& [option, verbs] : options) {
+        help += "  " + column(OptionNames(*option), width) + "(" + verbs + ") " + std::string(option->help) + "\n";
+    }
+    for (const Option& option : ProgramOptions) {
+        help += "  " + column(OptionNames(option), width) + std::string(option.help) + "\n";
     }
     help += "\nExit codes of show, test, set-host, listen, --help and --version:\n";
     for (const ExitCode& exit : ExitCodes) {
@@ -930,7 +1176,38 @@ std::string HelpText(const std::string& program) {
     for (const ExitCode& state : CheckStates) {
         help += " " + std::to_string(state.code) + " " + std::string(state.meaning) + (state.code == 3 ? ".\n" : ",");
     }
-    help += "No run but listen takes longer than " + LimitText(RunTimeLimit) + ".\n";
+    help += "No run but listen takes longer than " + LimitText(RunTimeLimit) + "; check gives up after its -t (" +
+            LimitText(CheckTimeLimit) + " by default).\n";
+    return help;
+}
+
+const Verb& CheckVerb() {
+    return *std::find_if(VerbTable.begin(), VerbTable.end(), [](const Verb& verb) { return verb.plugin; });
+}
+
+// What a usage error of the plugin prints after its status line.
+std::string CheckUsage(const std::string& program) { return "Usage: " + program + " " + Synopsis(CheckVerb()) + "\n"; }
+
+// check --help, as monitoring plugins give theirs.
+std::string CheckHelp(const std::string& program) {
+    const Verb& check = CheckVerb();
+    std::string help = program + " check " + std::string(ProgramVersion()) +
+                       "\nTests whether this workstation reaches its Corvix server (the stored host name, port 234):\n"
+                       "look-up, socket and connect, as the Tcp/Ip Configuration window does.\n\n" +
+                       CheckUsage(program) + "\nOptions:\n";
+    for (const Option& option : check.options) {
+        help += " " + OptionNames(option) + "\n    " + std::string(option.help) + "\n";
+    }
+    help +=
+        "\nThe first line: CORVIX TCPIP <STATE> - <text> | dns=<seconds>s;;;0; "
+        "connect=<seconds>s;<warning>;<critical>;0;<time-out>\n"
+        "(U for a step never reached). States:";
+    for (const ExitCode& state : CheckStates) {
+        help += " " + std::to_string(state.code) + " " + std::string(state.meaning) + (state.code == 3 ? ".\n" : ",");
+    }
+    help +=
+        "A failed look-up, socket or connect, or a time-out, is CRITICAL; usage errors, unreadable settings,\n"
+        "socket start-up failure and Ctrl+C are UNKNOWN.\n";
     return help;
 }
 
@@ -943,8 +1220,10 @@ std::string Synopsis(const Verb& verb) {
     if (verb.host == HostArgument::Optional) synopsis += " [HOST]";
     if (verb.host == HostArgument::Required) synopsis += " HOST";
     for (const Option& option : verb.options) {
-        synopsis +=
-            " [" + std::string(option.name) + (option.value.empty() ? "" : " " + std::string(option.value)) + "]";
+        // An option with a letter is shown by it, as monitoring plugins show theirs.
+        const std::string_view name = option.shortName.empty() ? option.name : option.shortName;
+        synopsis += " [" + std::string(name) + (option.value.empty() ? "" : " " + std::string(option.value)) + "]" +
+                    (option.counted ? "..." : "");
     }
     return synopsis;
 }
@@ -956,7 +1235,7 @@ int RunCommandLine(const std::string& programName, const std::vector<std::string
     if (const auto error = Parse(arguments, parsed)) {
         const bool plugin = parsed.verb ? parsed.verb->plugin : !arguments.empty() && arguments[0] == "check";
         if (plugin) {
-            output.Out("CORVIX TCPIP UNKNOWN - " + *error + "\n");
+            output.Out("CORVIX TCPIP UNKNOWN - " + *error + "\n" + CheckUsage(programName));
             return CheckUnknown;
         }
         output.Err(programName + ": " + *error + "\n");

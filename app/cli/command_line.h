@@ -14,6 +14,7 @@
 
 #include "app/settings.h"
 #include "os/console.h"
+#include "os/files.h"
 #include "os/listener.h"
 #include "os/registry.h"
 #include "os/sockets.h"
@@ -75,6 +76,10 @@ struct Option {
     std::string_view valueKind;  // what the value is, for messages: "number of milliseconds"
     std::string_view help;
     bool (*valid)(std::string_view value) = nullptr;
+    // The same option in one letter, as monitoring plugins take them: "-H"; empty for none.
+    std::string_view shortName = {};
+    // A flag that may be given again, each time counting: "-v -v" or "-vv".
+    bool counted = false;
 };
 
 enum class HostArgument { None, Optional, Required };
@@ -124,6 +129,8 @@ struct Services {
     os::Listener& listener;
     // The server's port; only tests point it elsewhere, at a listener of their own.
     std::int32_t serverPort = DefaultServerPort;
+    // Where check --textfile writes.
+    os::Files* files = &os::RealFiles();
     // A verb's time limit instead of its own; only tests shorten it.
     std::optional<std::chrono::milliseconds> timeLimit;
     // Ends the process once a run has passed its time limit and said so, however the work in hand is

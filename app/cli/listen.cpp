@@ -292,7 +292,7 @@ std::optional<std::uint64_t> ParseCount(std::string_view text) {
     return count && *count > 0 ? count : std::nullopt;
 }
 
-std::optional<milliseconds> ParseSeconds(std::string_view text) {
+std::optional<milliseconds> ParseDuration(std::string_view text) {
     const std::size_t point = text.find('.');
     const std::string_view whole = text.substr(0, point);
     const std::string_view fraction = point == text.npos ? std::string_view() : text.substr(point + 1);

@@ -42,6 +42,6 @@ int Listen(os::Listener& listener, os::System& system, const ListenRequest& requ
 // "--count" and "--timeout" as the command line takes them: a whole number from 1, and seconds with
 // up to three decimals, above 0.
 std::optional<std::uint64_t> ParseCount(std::string_view text);
-std::optional<std::chrono::milliseconds> ParseSeconds(std::string_view text);
+std::optional<std::chrono::milliseconds> ParseDuration(std::string_view text);
 
 }  // namespace corvix::cli

@@ -153,6 +153,22 @@ public:
         if (duringConnect) duringConnect();
         return connectError != 0 ? Fail(connectError) : 0;
     }
+    // The local end getsockname gives a connected socket.
+    SockAddrIn localEnd = [] {
+        SockAddrIn local;
+        local.sin_family = AfInet;
+        const unsigned char bytes[8] = {0xC0, 0x1F, 127, 0, 0, 1};  // port 49183, 127.0.0.1
+        std::memcpy(&local.sin_port, bytes, 2);
+        std::memcpy(&local.sin_addr, bytes + 2, 4);
+        return local;
+    }();
+    int GetSockName(os::Socket, SockAddrIn* address, int* length) override {
+        if (started_ == 0) return Fail(WsaNotInitialised);
+        if (!address || !length || *length < static_cast<int>(sizeof(SockAddrIn))) return Fail(WsaEFault);
+        *address = localEnd;
+        *length = sizeof(SockAddrIn);
+        return 0;
+    }
     int CloseSocket(os::Socket socket) override {
         ++closes;
         lastClosed = socket;

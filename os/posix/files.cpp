@@ -578,6 +578,8 @@ const char* PathDelimiters() { return "/"; }
 
 char PathSeparator() { return '/'; }
 
+std::optional<std::string> FileNameFromUtf8(const std::string& utf8) { return utf8; }
+
 Files& RealFiles() {
     static PosixFiles files;
     return files;

@@ -303,6 +303,27 @@ public:
                          connectTimeLimit_);
     }
 
+    int GetSockName(os::Socket socket, SockAddrIn* address, int* length) override {
+        if (started_ == 0) return Fail(WsaNotInitialised);
+        if (!sockets_.contains(socket)) return Fail(WsaENotSock);
+        if (!address || !length || *length < static_cast<int>(sizeof(SockAddrIn))) return Fail(WsaEFault);
+        sockaddr_in local{};
+        socklen_t size = sizeof local;
+        if (getsockname(static_cast<int>(socket), reinterpret_cast<sockaddr*>(&local), &size) != 0) {
+            return FailErrno(errno);
+        }
+        // WinSock refuses the name of a socket that is neither bound nor connected.
+        if (local.sin_family != AF_INET || (local.sin_port == 0 && local.sin_addr.s_addr == 0)) {
+            return Fail(WsaEInval);
+        }
+        *address = SockAddrIn{};
+        address->sin_family = AfInet;
+        address->sin_port = local.sin_port;
+        address->sin_addr = local.sin_addr.s_addr;
+        *length = sizeof(SockAddrIn);
+        return 0;
+    }
+
     int CloseSocket(os::Socket socket) override {
         if (started_ == 0) return Fail(WsaNotInitialised);
         // Only descriptors this service made are sockets; anything else must not be closed.

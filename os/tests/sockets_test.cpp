@@ -238,6 +238,31 @@ TEST_F(StartedSockets, ClosedPortRefuses) {
     EXPECT_EQ(ConnectToLoopback(listener.Port()), std::make_pair(os::SocketError, os::WsaEConnRefused));
 }
 
+// The local end of a connected socket: the loopback address and a port the system chose; a socket
+// neither bound nor connected has none.
+TEST_F(StartedSockets, GetSockNameGivesTheLocalEndOfAConnection) {
+    os::testing::LoopbackListener listener;
+    const os::Socket socket = sockets_.Socket(os::AfInet, os::SockStream, 0);
+    ASSERT_NE(socket, os::InvalidSocket);
+    os::SockAddrIn local;
+    int length = sizeof local;
+    EXPECT_EQ(sockets_.GetSockName(socket, &local, &length), os::SocketError);
+    EXPECT_EQ(sockets_.GetLastError(), os::WsaEInval);
+    os::SockAddrIn address;
+    address.sin_family = os::AfInet;
+    address.sin_port = sockets_.Htons(listener.Port());
+    address.sin_addr = Address(127, 0, 0, 1);
+    ASSERT_EQ(sockets_.Connect(socket, &address, sizeof address), 0) << sockets_.GetLastError();
+    length = sizeof local;
+    ASSERT_EQ(sockets_.GetSockName(socket, &local, &length), 0) << sockets_.GetLastError();
+    EXPECT_EQ(length, static_cast<int>(sizeof local));
+    EXPECT_EQ(local.sin_family, os::AfInet);
+    EXPECT_EQ(local.sin_addr, Address(127, 0, 0, 1));
+    EXPECT_NE(local.sin_port, 0);
+    EXPECT_NE(local.sin_port, address.sin_port);
+    EXPECT_EQ(sockets_.CloseSocket(socket), 0);
+}
+
 TEST_F(StartedSockets, KeepAliveIsAnOptionOfTheSocketLevel) {
     const os::Socket socket = sockets_.Socket(os::AfInet, os::SockStream, 0);
     ASSERT_NE(socket, os::InvalidSocket);

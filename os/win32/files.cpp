@@ -131,6 +131,21 @@ const char* PathDelimiters() { return "\\:"; }
 
 char PathSeparator() { return '\\'; }
 
+std::optional<std::string> FileNameFromUtf8(const std::string& utf8) {
+    if (utf8.empty()) return utf8;
+    const int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                                         nullptr, 0);
+    if (wide <= 0) return std::nullopt;
+    std::vector<wchar_t> text(static_cast<std::size_t>(wide));
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), wide);
+    BOOL lacked = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), wide, nullptr, 0, nullptr, &lacked);
+    if (size <= 0 || lacked) return std::nullopt;
+    std::string name(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), wide, name.data(), size, nullptr, nullptr);
+    return name;
+}
+
 Files& RealFiles() {
     static Win32Files files;
     return files;

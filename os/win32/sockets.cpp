@@ -79,6 +79,10 @@ public:
         return connect(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr*>(address), length);
     }
 
+    int GetSockName(os::Socket socket, SockAddrIn* address, int* length) override {
+        return getsockname(static_cast<SOCKET>(socket), reinterpret_cast<sockaddr*>(address), length);
+    }
+
     int CloseSocket(os::Socket socket) override { return closesocket(static_cast<SOCKET>(socket)); }
 
     int GetLastError() override { return WSAGetLastError(); }

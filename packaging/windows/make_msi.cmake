@@ -39,7 +39,7 @@ query("UPDATE CustomAction SET Type = 51 WHERE Action = 'KeepStoredHostName'")
 # The search reads the registry view that the package writes: raw, and in the 64-bit package 64-bit.
 query("UPDATE RegLocator SET Type = ${REG_LOCATOR_TYPE} WHERE Signature_ = 'StoredHostName'")
 # Versioned files, with the version of each program's version resource: wixl leaves the column empty.
-query("UPDATE File SET Version = '${VERSION}.0', Language = '1033'")
+query("UPDATE File SET Version = '${VERSION}.0', Language = '1033' WHERE File = 'CorvixTcpIp.exe' OR File = 'CorvixTcpIpCli.exe'")
 # wixl writes an expandable registry value as a plain string: the event source's message file gets
 # its REG_EXPAND_SZ type back.
 query("UPDATE Registry SET Value = '#%[#CorvixTcpIp.exe]' WHERE Name = 'EventMessageFile' AND Component_ = 'Program'")

@@ -58,7 +58,7 @@ TEST_F(CommandLineHive, ShowAndTestLeaveTheHiveByteForByteAndUntouched) {
     EXPECT_EQ(Run({"show"}), 0);
     EXPECT_EQ(Run({"show", "--json"}), 0);
     EXPECT_EQ(Run({"test"}), corvix::cli::ExitLookupFailed);  // the fake resolver knows no "srv"
-    EXPECT_EQ(Run({"check", "elsewhere"}), corvix::cli::CheckCritical);
+    EXPECT_EQ(Run({"check", "-H", "elsewhere"}), corvix::cli::CheckCritical);
     EXPECT_EQ(HiveBytes(), before);
     EXPECT_EQ(fs::last_write_time(registry_->HivePath()), written);
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
@@ -17,6 +19,7 @@
 #include "os/fakes/fake_system.h"
 #include "os/fakes/fake_system_log.h"
 #include "os/testing/loopback_listener.h"
+#include "os/testing/scratch_dir.h"
 #include "os/testing/scratch_registry.h"
 
 namespace {
@@ -153,23 +156,113 @@ TEST_F(CommandLine, CheckLinesInTheMonitoringConvention) {
     os::testing::LoopbackListener listener;
     services_.serverPort = listener.Port();
     const std::string port = std::to_string(listener.Port());
-    EXPECT_EQ(Run({"check", "127.0.0.1"}), corvix::cli::CheckOk);
+    EXPECT_EQ(Run({"check", "-H", "127.0.0.1"}), corvix::cli::CheckOk);
     EXPECT_TRUE(std::regex_match(console_.out, std::regex("CORVIX TCPIP OK - 127\\.0\\.0\\.1:" + port +
-                                                          " connected in (\\d+) ms \\| time=\\d+\\.\\d{3}s\n")))
+                                                          " connected in \\d+\\.\\d{3} ms \\| dns=\\d\\.\\d{6}s;;;0; "
+                                                          "connect=\\d\\.\\d{6}s;;;0;10\n")))
         << console_.out;
-    EXPECT_EQ(Run({"check", "127.0.0.1", "--warning", "60000"}), corvix::cli::CheckOk);
-    EXPECT_TRUE(std::regex_search(console_.out, std::regex("\\| time=\\d+\\.\\d{3}s;60\\.000\n$"))) << console_.out;
+    EXPECT_EQ(Run({"check", "-H", "127.0.0.1", "-w", "60", "-c", "120", "-t", "5"}), corvix::cli::CheckOk);
+    EXPECT_TRUE(std::regex_search(console_.out, std::regex(" connect=\\d\\.\\d{6}s;60\\.000;120\\.000;0;5\n$")))
+        << console_.out;
+    EXPECT_EQ(Run({"check", "--hostname=127.0.0.1", "--warning=~:60", "--critical", "@60:", "--timeout=2.5"}),
+              corvix::cli::CheckOk);
+    EXPECT_TRUE(std::regex_search(console_.out, std::regex(" connect=\\d\\.\\d{6}s;~:60\\.000;@60\\.000:;0;2\\.5\n$")))
+        << console_.out;
 
     listener.Close();
-    EXPECT_EQ(Run({"check", "127.0.0.1"}), corvix::cli::CheckCritical);
-    EXPECT_EQ(console_.out, "CORVIX TCPIP CRITICAL - connect 10061:CONNREFUSED\n");
-    EXPECT_EQ(Run({"check", "no-such-host.invalid"}), corvix::cli::CheckCritical);
-    EXPECT_TRUE(console_.out.starts_with("CORVIX TCPIP CRITICAL - lookup 110")) << console_.out;
-    EXPECT_EQ(Run({"check", "--warning", "soon"}), corvix::cli::CheckUnknown);
-    EXPECT_EQ(console_.out, "CORVIX TCPIP UNKNOWN - bad number of milliseconds for --warning: 'soon'\n");
-    EXPECT_EQ(Run({"check", "a\nb"}), corvix::cli::CheckUnknown);
-    EXPECT_EQ(console_.out, "CORVIX TCPIP UNKNOWN - bad host name 'a\\nb'\n");
+    EXPECT_EQ(Run({"check", "-H", "127.0.0.1"}), corvix::cli::CheckCritical);
+    EXPECT_TRUE(std::regex_match(console_.out, std::regex("CORVIX TCPIP CRITICAL - connect to 127\\.0\\.0\\.1:" + port +
+                                                          " failed: 10061:CONNREFUSED \\| dns=\\d\\.\\d{6}s;;;0; "
+                                                          "connect=\\d\\.\\d{6}s;;;0;10\n")))
+        << console_.out;
+    EXPECT_EQ(Run({"check", "-H", "no-such-host.invalid", "-w", "1"}), corvix::cli::CheckCritical);
+    EXPECT_TRUE(console_.out.starts_with("CORVIX TCPIP CRITICAL - lookup of no-such-host.invalid failed: 110"))
+        << console_.out;
+    EXPECT_TRUE(console_.out.ends_with(" connect=U;1.000;;0;10\n")) << console_.out;
     EXPECT_EQ(console_.err, "");
+}
+
+TEST_F(CommandLine, CheckUsageErrorsAreUnknownWithAShortUsage) {
+    const std::string usage =
+        "Usage: corvix-tcpip-cli check [-H HOST] [-w RANGE] [-c RANGE] [-t SECONDS] [-v]... [--textfile FILE] "
+        "[-V] [-h]\n";
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"check", "-w", "soon"}, "bad range of seconds for -w: 'soon'"},
+        {{"check", "--critical=10:5"}, "bad range of seconds for --critical: '10:5'"},
+        {{"check", "-t", "0"}, "bad number of seconds for -t: '0'"},
+        {{"check", "-t", "3601"}, "bad number of seconds for -t: '3601'"},
+        {{"check", "-t"}, "-t needs a number of seconds"},
+        {{"check", "-H", "a\nb"}, "bad host name 'a\\nb'"},
+        {{"check", "--hostname="}, "bad host name ''"},
+        {{"check", "127.0.0.1"}, "unexpected argument '127.0.0.1' (the host goes after -H)"},
+        {{"check", "--warning", "5", "-x"}, "unknown option '-x' for check"},
+        {{"check", "-vx"}, "unknown option '-vx' for check"},
+        {{"check", "-VV"}, "unknown option '-VV' for check"},
+        {{"check", "--verbose=2"}, "--verbose takes no value"},
+        {{"check", "--textfile", ""}, "bad file name for --textfile: ''"},
+    };
+    for (const auto& [arguments, message] : rows) {
+        EXPECT_EQ(Run(arguments), corvix::cli::CheckUnknown) << message;
+        EXPECT_EQ(console_.out, "CORVIX TCPIP UNKNOWN - " + message + "\n" + usage);
+        EXPECT_EQ(console_.err, "");
+    }
+}
+
+TEST_F(CommandLine, CheckHelpAndVersionExitUnknown) {
+    EXPECT_EQ(Run({"check", "-V"}), corvix::cli::CheckUnknown);
+    EXPECT_EQ(console_.out, Program + " " + std::string(corvix::ProgramVersion()) + "\n");
+    EXPECT_EQ(Run({"check", "--version"}), corvix::cli::CheckUnknown);
+    EXPECT_EQ(Run({"check", "-h"}), corvix::cli::CheckUnknown);
+    EXPECT_TRUE(console_.out.starts_with(Program + " check " + std::string(corvix::ProgramVersion()) + "\n"))
+        << console_.out;
+    for (const char* line : {"\nUsage: corvix-tcpip-cli check [-H HOST] [-w RANGE]", "\n -H, --hostname HOST\n",
+                             "\n -w, --warning RANGE\n", "\n -t, --timeout SECONDS\n", "\n -v, --verbose\n",
+                             "\n --textfile FILE\n", "0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN."}) {
+        EXPECT_NE(console_.out.find(line), std::string::npos) << line;
+    }
+    EXPECT_EQ(Run({"check", "--help"}), corvix::cli::CheckUnknown);
+}
+
+// The probe as the blackbox exporter reports it, in a file node_exporter reads whole or not at all.
+TEST_F(CommandLine, CheckWritesTheTextfileForNodeExporter) {
+    os::testing::LoopbackListener listener;
+    services_.serverPort = listener.Port();
+    const std::string port = std::to_string(listener.Port());
+    os::testing::ScratchDir dir;
+    const std::string file = dir / "corvix_tcpip.prom";
+    const auto written = [&file] {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    const auto metrics = [&port](const std::string& success) {
+        const std::string labels = "\\{host=\"127\\.0\\.0\\.1\",port=\"" + port + "\"\\}";
+        return std::regex(
+            "# HELP probe_success .*\n# TYPE probe_success gauge\nprobe_success" + labels + " " + success +
+            "\n# HELP probe_duration_seconds .*\n# TYPE probe_duration_seconds gauge\nprobe_duration_seconds" + labels +
+            " \\d\\.\\d{6}\n# HELP probe_dns_lookup_time_seconds .*\n# TYPE probe_dns_lookup_time_seconds gauge\n"
+            "probe_dns_lookup_time_seconds" +
+            labels + " \\d\\.\\d{6}\n");
+    };
+    EXPECT_EQ(Run({"check", "-H", "127.0.0.1", "--textfile", file}), corvix::cli::CheckOk);
+    EXPECT_TRUE(std::regex_match(written(), metrics("1"))) << written();
+    EXPECT_TRUE(console_.out.starts_with("CORVIX TCPIP OK - ")) << console_.out;
+    // A warning is still a probe that succeeded.
+    EXPECT_EQ(Run({"check", "-H", "127.0.0.1", "-w", "@0:", "--textfile", file}), corvix::cli::CheckWarning);
+    EXPECT_TRUE(std::regex_match(written(), metrics("1"))) << written();
+    listener.Close();
+    EXPECT_EQ(Run({"check", "-H", "127.0.0.1", "--textfile", file}), corvix::cli::CheckCritical);
+    EXPECT_TRUE(std::regex_match(written(), metrics("0"))) << written();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+
+    // A file that cannot be written makes the result UNKNOWN, and says why.
+    const std::string nowhere = (dir / "missing") + os::PathSeparator() + "corvix_tcpip.prom";
+    EXPECT_EQ(Run({"check", "-H", "127.0.0.1", "--textfile", nowhere}), corvix::cli::CheckUnknown);
+    EXPECT_TRUE(console_.out.starts_with("CORVIX TCPIP UNKNOWN - the textfile " + nowhere +
+                                         " could not be written (error 3); connect to 127.0.0.1:" + port +
+                                         " failed: 10061:CONNREFUSED | "))
+        << console_.out;
 }
 
 TEST_F(CommandLine, ShowReadsOnlyAndPrintsTheReport) {
@@ -195,7 +288,7 @@ TEST_F(CommandLine, SettingsOfTheWrongTypeAreReportedNotShown) {
     EXPECT_EQ(Run({"show"}), corvix::cli::ExitSettingsUnreadable);
     EXPECT_EQ(console_.out, "");
     EXPECT_EQ(console_.err, "corvix-tcpip-cli: Invalid data type for 'HostName'\n");
-    EXPECT_EQ(Run({"check", "127.0.0.1"}), corvix::cli::CheckUnknown);
+    EXPECT_EQ(Run({"check", "-H", "127.0.0.1"}), corvix::cli::CheckUnknown);
     EXPECT_EQ(console_.out, "CORVIX TCPIP UNKNOWN - Invalid data type for 'HostName'\n");
     // set-host mends it: it stores without reading first.
     EXPECT_EQ(Run({"set-host", "srv"}), corvix::cli::ExitOk);
@@ -267,10 +360,19 @@ TEST(CommandLineStore, SettingsThatCannotBeReadAreNeverTestedAsAnEmptyHost) {
     EXPECT_EQ(RunCommandLine(Program, {"test"}, services), corvix::cli::ExitSettingsUnreadable);
     EXPECT_EQ(RunCommandLine(Program, {"check"}, services), corvix::cli::CheckUnknown);
     EXPECT_TRUE(console.out.ends_with("CORVIX TCPIP UNKNOWN - " + why + "\n")) << console.out;
+    // A textfile asked for says the probe failed, rather than keep an older success.
+    os::testing::ScratchDir dir;
+    console = {};
+    EXPECT_EQ(RunCommandLine(Program, {"check", "--textfile", dir / "c.prom"}, services), corvix::cli::CheckUnknown);
+    EXPECT_EQ(console.out, "CORVIX TCPIP UNKNOWN - " + why + "\n");
+    std::ifstream in(dir / "c.prom", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("\nprobe_success{host=\"\",port=\"234\"} 0\n"), std::string::npos) << text.str();
     EXPECT_TRUE(sockets.lookups.empty());
     EXPECT_TRUE(sockets.connects.empty());
     // A host of its own needs no settings.
-    EXPECT_EQ(RunCommandLine(Program, {"check", "elsewhere"}, services), corvix::cli::CheckCritical);
+    EXPECT_EQ(RunCommandLine(Program, {"check", "-H", "elsewhere"}, services), corvix::cli::CheckCritical);
     EXPECT_EQ(sockets.lookups, std::vector<std::string>{"elsewhere"});
 }
 
@@ -286,7 +388,7 @@ TEST(CommandLineStore, AnOutputThatCannotBeWrittenNeverCountsAsSuccess) {
     const std::pair<std::vector<std::string>, int> rows[] = {
         {{"show"}, corvix::cli::ExitOutputFailed},           {{"show", "--json"}, corvix::cli::ExitOutputFailed},
         {{"--version"}, corvix::cli::ExitOutputFailed},      {{"set-host", "srv"}, corvix::cli::ExitOutputFailed},
-        {{"check", "elsewhere"}, corvix::cli::CheckUnknown},
+        {{"check", "-H", "elsewhere"}, corvix::cli::CheckUnknown},
     };
     for (const auto& [arguments, exitCode] : rows) {
         console.err.clear();
@@ -332,9 +434,11 @@ TEST(CommandLineFake, StartupFailureAndASlowConnect) {
     const unsigned char loopback[4] = {127, 0, 0, 1};
     std::memcpy(&sockets.dotted["127.0.0.1"], loopback, 4);
     sockets.duringConnect = [] { std::this_thread::sleep_for(std::chrono::milliseconds(30)); };
-    EXPECT_EQ(RunCommandLine(Program, {"check", "127.0.0.1", "--warning", "10"}, services), corvix::cli::CheckWarning);
+    EXPECT_EQ(RunCommandLine(Program, {"check", "-H", "127.0.0.1", "--warning", "0.01"}, services),
+              corvix::cli::CheckWarning);
     EXPECT_TRUE(console.out.starts_with("CORVIX TCPIP WARNING - 127.0.0.1:234 connected in ")) << console.out;
-    EXPECT_TRUE(console.out.ends_with(";0.010\n")) << console.out;
+    EXPECT_NE(console.out.find(" ms, outside the warning range 0.010 | "), std::string::npos) << console.out;
+    EXPECT_TRUE(console.out.ends_with(";0.010;;0;10\n")) << console.out;
     ASSERT_EQ(sockets.connects.size(), 1u);
     EXPECT_EQ(sockets.htonsCalls.back(), 234);
 
@@ -352,6 +456,106 @@ TEST(CommandLineFake, StartupFailureAndASlowConnect) {
     EXPECT_EQ(RunCommandLine(Program, {"test"}, services), corvix::cli::ExitStartupFailed);
 }
 
+// The program on fake services, where 127.0.0.1 is a dotted address.
+class OnFakes : public testing::Test {
+protected:
+    void SetUp() override {
+        corvix::StartRegistryRootB();
+        const unsigned char loopback[4] = {127, 0, 0, 1};
+        std::memcpy(&sockets.dotted["127.0.0.1"], loopback, 4);
+        system.local = os::fakes::At(2026, 3, 7, 9, 5, 2);
+    }
+    int Run(std::vector<std::string> arguments) {
+        console = {};
+        return RunCommandLine(Program, arguments, services);
+    }
+
+    os::fakes::FakeRegistry registry;
+    os::fakes::FakeSockets sockets;
+    os::fakes::FakeSystem system;
+    os::fakes::FakeConsole console;
+    os::fakes::FakeSystemLog systemLog;
+    corvix::cli::Services services{registry, sockets, system, console, systemLog};
+};
+
+using CheckOnFakes = OnFakes;
+
+// A connect of some 30 ms against the guidelines' ranges: outside a range alerts, inside an "@" range
+// alerts, critical before warning.
+TEST_F(CheckOnFakes, ThresholdsInTheGuidelinesRangeSyntax) {
+    sockets.duringConnect = [] { std::this_thread::sleep_for(std::chrono::milliseconds(30)); };
+    const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
+        {{"-w", "10"}, corvix::cli::CheckOk, ";10.000;;0;10"},
+        {{"-w", "0"}, corvix::cli::CheckWarning, ", outside the warning range 0.000 | "},
+        {{"-w", "0.01"}, corvix::cli::CheckWarning, ", outside the warning range 0.010 | "},
+        {{"-w", "1:"}, corvix::cli::CheckWarning, ", outside the warning range 1.000: | "},
+        {{"-w", "~:0.01"}, corvix::cli::CheckWarning, ", outside the warning range ~:0.010 | "},
+        {{"-w", "@0.01:10"}, corvix::cli::CheckWarning, ", inside the warning range @0.010:10.000 | "},
+        {{"-w", "@5:10"}, corvix::cli::CheckOk, ";@5.000:10.000;;0;10"},
+        {{"-w", "0.01", "-c", "0.02"}, corvix::cli::CheckCritical, ", outside the critical range 0.020 | "},
+        {{"-c", "0.02", "-w", "0.01"}, corvix::cli::CheckCritical, ";0.010;0.020;0;10"},
+        {{"-w", "0.01", "-c", "5"}, corvix::cli::CheckWarning, ";0.010;5.000;0;10"},
+        {{"-c", "@0:"}, corvix::cli::CheckCritical, ", inside the critical range @0.000: | "},
+    };
+    for (const auto& [options, state, expected] : rows) {
+        std::vector<std::string> arguments = {"check", "-H", "127.0.0.1"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        EXPECT_EQ(Run(arguments), state) << expected;
+        EXPECT_NE(console.out.find(expected), std::string::npos) << console.out;
+        EXPECT_TRUE(console.out.starts_with("CORVIX TCPIP " +
+                                            std::string(corvix::cli::CheckStates[static_cast<std::size_t>(state)]
+                                                            .meaning) +
+                                            " - 127.0.0.1:234 connected in "))
+            << console.out;
+    }
+}
+
+// -v: each step, what the look-up found, the local end and the address connected to; -vv adds the
+// settings the check ran with.
+TEST_F(CheckOnFakes, VerboseLinesFollowTheFirst) {
+    os::HostEntry server{"server.example.org", {}};
+    for (const unsigned char last : {7, 8}) {
+        const unsigned char bytes[4] = {192, 0, 2, last};
+        os::InAddr address = 0;
+        std::memcpy(&address, bytes, 4);
+        server.addresses.push_back(address);
+    }
+    sockets.hosts["server"] = server;
+    const std::regex verbose("CORVIX TCPIP OK - server:234 connected in \\d+\\.\\d{3} ms \\| dns=[^\n]*\n"
+                             "host server \\(-H\\), port 234\n"
+                             "lookup: Ok in \\d+\\.\\d{3} ms, official name server\\.example\\.org, addresses "
+                             "192\\.0\\.2\\.7, 192\\.0\\.2\\.8\n"
+                             "socket: Ok in \\d+\\.\\d{3} ms\n"
+                             "connect: Ok in \\d+\\.\\d{3} ms, from 127\\.0\\.0\\.1:49183, to 192\\.0\\.2\\.7:234\n");
+    EXPECT_EQ(Run({"check", "-H", "server", "-v"}), corvix::cli::CheckOk);
+    EXPECT_TRUE(std::regex_match(console.out, verbose)) << console.out;
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"check", "-vv", "-H", "server"},
+                                                      {"check", "-H", "server", "-v", "--verbose"}}) {
+        EXPECT_EQ(Run(arguments), corvix::cli::CheckOk);
+        EXPECT_TRUE(std::regex_search(console.out, std::regex("\nconnect: Ok in [^\n]*\n"
+                                                              "time-out 10 s, warning range none, critical range none\n"
+                                                              "stored host name 127\\.0\\.0\\.1, port 234\n"
+                                                              "sockets WinSock 2\\.0, version [^\n]*\n$")))
+            << console.out;
+    }
+    // The stored host is named as such; a failed step is followed by those not reached.
+    sockets.connectError = os::WsaEConnRefused;
+    EXPECT_EQ(Run({"check", "-v"}), corvix::cli::CheckCritical);
+    EXPECT_TRUE(std::regex_match(console.out,
+                                 std::regex("CORVIX TCPIP CRITICAL - connect to 127\\.0\\.0\\.1:234 failed: "
+                                            "10061:CONNREFUSED \\| [^\n]*\n"
+                                            "host 127\\.0\\.0\\.1 \\(the stored host name\\), port 234\n"
+                                            "lookup: not needed for an address, \\d+\\.\\d{3} ms\n"
+                                            "socket: Ok in \\d+\\.\\d{3} ms\n"
+                                            "connect: 10061:CONNREFUSED after \\d+\\.\\d{3} ms, to 127\\.0\\.0\\.1:234\n")))
+        << console.out;
+    sockets.hosts.clear();
+    EXPECT_EQ(Run({"check", "-H", "server", "-v"}), corvix::cli::CheckCritical);
+    EXPECT_TRUE(std::regex_search(console.out, std::regex("\nlookup: 11001:HOST_NOT_FOUND after \\d+\\.\\d{3} ms\n"
+                                                          "socket: not reached\nconnect: not reached\n$")))
+        << console.out;
+}
+
 TEST(CommandLineEndings, CtrlCIsArmedInTheVerbsOwnWay) {
     corvix::StartRegistryRootB();
     os::fakes::FakeRegistry registry;
@@ -364,7 +568,7 @@ TEST(CommandLineEndings, CtrlCIsArmedInTheVerbsOwnWay) {
     ASSERT_TRUE(console.interrupt);
     EXPECT_EQ(console.interrupt->words, "corvix-tcpip-cli: interrupted\n");
     EXPECT_EQ(console.interrupt->exitCode->load(), corvix::cli::ExitInterrupted);
-    RunCommandLine(Program, {"check", "127.0.0.1"}, services);
+    RunCommandLine(Program, {"check", "-H", "127.0.0.1"}, services);
     EXPECT_EQ(console.interrupt->words, "CORVIX TCPIP UNKNOWN - interrupted\n");
     EXPECT_EQ(console.interrupt->stream, os::Stream::Out);
     EXPECT_EQ(console.interrupt->exitCode->load(), corvix::cli::CheckUnknown);
@@ -412,46 +616,59 @@ TEST(CommandLineEndings, TheTimeLimitReportsTheStepItCutShort) {
     EXPECT_EQ(j["test"]["steps"][2]["result"], "10060:TIMEDOUT");
     EXPECT_GE(j["test"]["steps"][2]["elapsedMs"].get<int>(), 150);
 
-    EXPECT_EQ(run({"check", "127.0.0.1"}), corvix::cli::CheckCritical);
-    EXPECT_EQ(console.out, "CORVIX TCPIP CRITICAL - connect 10060:TIMEDOUT (no answer within 0.2 s)\n");
+    EXPECT_EQ(run({"check", "-H", "127.0.0.1"}), corvix::cli::CheckCritical);
+    EXPECT_EQ(ended, corvix::cli::CheckCritical);
+    EXPECT_TRUE(std::regex_match(console.out, std::regex("CORVIX TCPIP CRITICAL - connect to 127\\.0\\.0\\.1:234 "
+                                                         "timed out after 0\\.2 s \\| dns=\\d\\.\\d{6}s;;;0; "
+                                                         "connect=U;;;0;0\\.2\n")))
+        << console.out;
+
+    // Its own -t is the check's limit.
+    services.timeLimit.reset();
+    EXPECT_EQ(run({"check", "-H", "127.0.0.1", "-t", "0.3", "-v"}), corvix::cli::CheckCritical);
+    EXPECT_EQ(ended, corvix::cli::CheckCritical);
+    EXPECT_TRUE(console.out.starts_with("CORVIX TCPIP CRITICAL - connect to 127.0.0.1:234 timed out after 0.3 s | "))
+        << console.out;
+    EXPECT_TRUE(console.out.ends_with("\nconnect: no answer within 0.3 s, to 127.0.0.1:234\n")) << console.out;
+
+    // The textfile says so too, once: the probe failed, after the time it was given.
+    os::testing::ScratchDir dir;
+    const std::string file = dir / "corvix_tcpip.prom";
+    EXPECT_EQ(run({"check", "-H", "127.0.0.1", "-t", "0.2", "--textfile", file}), corvix::cli::CheckCritical);
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("\nprobe_success{host=\"127.0.0.1\",port=\"234\"} 0\n"), std::string::npos) << text.str();
+    const std::string metrics = text.str();
+    std::smatch duration;
+    ASSERT_TRUE(std::regex_search(metrics, duration, std::regex("\nprobe_duration_seconds\\{[^}]*\\} ([0-9.]+)\n")));
+    EXPECT_GE(std::stod(duration[1]), 0.15);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 // A name with two IPv4 addresses and one IPv6 address, on the fake sockets: every address, the local
 // ends, the cause of a failure, repeated runs and their summary.
-class CommandLineDiagnosis : public testing::Test {
+class CommandLineDiagnosis : public OnFakes {
 protected:
     void SetUp() override {
-        corvix::StartRegistryRootB();
+        OnFakes::SetUp();
         const unsigned char first[4] = {192, 0, 2, 7}, second[4] = {192, 0, 2, 8};
         os::InAddr a = 0, b = 0;
         std::memcpy(&a, first, 4);
         std::memcpy(&b, second, 4);
-        sockets_.hosts["server"] = {"server.example", {a, b}};
+        sockets.hosts["server"] = {"server.example", {a, b}};
         os::IpAddress v6;
         v6.family = os::AfInet6;
         v6.bytes = {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7};
-        sockets_.hosts6["server"] = {v6};
-        sockets_.interfaces = {{"10.0.2.10", "eth0"}, {"2001:db8::10", "eth0"}};
-        system_.local = os::fakes::At(2026, 3, 7, 9, 5, 2);
+        sockets.hosts6["server"] = {v6};
+        sockets.interfaces = {{"10.0.2.10", "eth0"}, {"2001:db8::10", "eth0"}};
     }
-
-    int Run(std::vector<std::string> arguments) {
-        console_ = {};
-        return RunCommandLine(Program, arguments, services_);
-    }
-
-    os::fakes::FakeRegistry registry_;
-    os::fakes::FakeSockets sockets_;
-    os::fakes::FakeSystem system_;
-    os::fakes::FakeConsole console_;
-    os::fakes::FakeSystemLog systemLog_;
-    corvix::cli::Services services_{registry_, sockets_, system_, console_, systemLog_};
 };
 
 TEST_F(CommandLineDiagnosis, EveryAddressWithItsLocalEndAndTheFirstFailuresCode) {
-    sockets_.connectErrors["192.0.2.8"] = os::WsaEConnRefused;
+    sockets.connectErrors["192.0.2.8"] = os::WsaEConnRefused;
     EXPECT_EQ(Run({"test", "server", "--all", "--json", "--timeout", "2.5"}), corvix::cli::ExitConnectFailed);
-    const json test = json::parse(console_.out)["test"];
+    const json test = json::parse(console.out)["test"];
     EXPECT_EQ(test["addresses"], json::parse(R"([{"address":"192.0.2.7","family":"IPv4","used":true},
                                                  {"address":"192.0.2.8","family":"IPv4","used":false},
                                                  {"address":"2001:db8::7","family":"IPv6","used":false}])"));
@@ -466,35 +683,35 @@ TEST_F(CommandLineDiagnosis, EveryAddressWithItsLocalEndAndTheFirstFailuresCode)
     EXPECT_EQ(test["attempts"][2]["local"]["address"], "2001:db8::10");
     EXPECT_EQ(test["attempts"][2]["local"]["interface"], "eth0");
     EXPECT_EQ(test["hint"], std::string(corvix::CauseHint(os::WsaEConnRefused)));
-    EXPECT_EQ(sockets_.connectLimits, std::vector<std::chrono::milliseconds>(3, std::chrono::milliseconds(2500)));
+    EXPECT_EQ(sockets.connectLimits, std::vector<std::chrono::milliseconds>(3, std::chrono::milliseconds(2500)));
     // Without --all only the first address is tried; the others are listed.
     EXPECT_EQ(Run({"test", "server"}), corvix::cli::ExitOk);
-    EXPECT_NE(console_.out.find("\n  2001:db8::7           IPv6: not used by the suite's programs\n"),
+    EXPECT_NE(console.out.find("\n  2001:db8::7           IPv6: not used by the suite's programs\n"),
               std::string::npos)
-        << console_.out;
-    EXPECT_NE(console_.out.find("\n  192.0.2.7             Ok  0.0"), std::string::npos) << console_.out;
+        << console.out;
+    EXPECT_NE(console.out.find("\n  192.0.2.7             Ok  0.0"), std::string::npos) << console.out;
 }
 
 TEST_F(CommandLineDiagnosis, RepeatedRunsLookUpEachTimeAndSumUp) {
     int connects = 0;
-    sockets_.duringConnect = [&] { sockets_.connectError = ++connects == 2 ? os::WsaETimedOut : 0; };
+    sockets.duringConnect = [&] { sockets.connectError = ++connects == 2 ? os::WsaETimedOut : 0; };
     EXPECT_EQ(Run({"test", "server", "--count", "3", "--interval", "0.01"}), corvix::cli::ExitConnectFailed);
-    EXPECT_EQ(sockets_.lookups.size(), 6u);  // each attempt looks up the IPv4 and the IPv6 addresses
+    EXPECT_EQ(sockets.lookups.size(), 6u);  // each attempt looks up the IPv4 and the IPv6 addresses
     EXPECT_TRUE(std::regex_search(
-        console_.out,
+        console.out,
         std::regex("^2026-03-07 09:05:02  192\\.0\\.2\\.7  Ok  \\d+\\.\\d{3} ms  from 10\\.0\\.2\\.10:50123 on eth0\n"
                    ".*  10060:TIMEDOUT  .*\n.*  Ok  .*\n"
                    "--- server: 3 attempts, 2 connected, 1 failed, 33\\.3% loss\n"
                    "connect min/avg/max/jitter = [0-9./]+ ms\n$")))
-        << console_.out;
+        << console.out;
     // Ctrl+C would print the same summary and end with the same code.
-    ASSERT_TRUE(console_.interrupt);
-    EXPECT_TRUE(console_.out.ends_with(console_.interrupt->words));
-    EXPECT_EQ(console_.interrupt->exitCode->load(), corvix::cli::ExitConnectFailed);
+    ASSERT_TRUE(console.interrupt);
+    EXPECT_TRUE(console.out.ends_with(console.interrupt->words));
+    EXPECT_EQ(console.interrupt->exitCode->load(), corvix::cli::ExitConnectFailed);
 
     connects = 5;
     EXPECT_EQ(Run({"test", "server", "--count", "2", "--interval", "0.01", "--json"}), corvix::cli::ExitOk);
-    std::istringstream lines(console_.out);
+    std::istringstream lines(console.out);
     std::vector<json> objects;
     for (std::string line; std::getline(lines, line);) objects.push_back(json::parse(line));
     ASSERT_EQ(objects.size(), 3u);
@@ -568,7 +785,11 @@ TEST(CommandLineUsage, HelpAndVersion) {
     EXPECT_EQ(RunCommandLine(Program, {"--help"}, services), 0);
     EXPECT_NE(console.out.find("  5    the settings could not be stored\n"), std::string::npos);
     EXPECT_NE(console.out.find("  74   the output could not be written\n"), std::string::npos);
-    EXPECT_NE(console.out.find("check [HOST] [--warning MS]"), std::string::npos);
+    EXPECT_NE(console.out.find("check [-H HOST] [-w RANGE] [-c RANGE] [-t SECONDS] [-v]... [--textfile FILE]"),
+              std::string::npos)
+        << console.out;
+    EXPECT_NE(console.out.find("\n  -H, --hostname HOST "), std::string::npos) << console.out;
+    EXPECT_NE(console.out.find("\n  --json "), std::string::npos) << console.out;
 }
 
 }  // namespace

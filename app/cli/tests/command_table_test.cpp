@@ -44,10 +44,24 @@ Names TableVerbs() {
     return names;
 }
 
-Names TableOptions(const corvix::cli::Verb& verb) {
+// Each option as a synopsis names it, without its dashes: by its letter where it has one ("H"), otherwise
+// by its long name ("textfile").
+Names SynopsisOptions(const corvix::cli::Verb& verb) {
     Names names;
-    for (const corvix::cli::Option& option : verb.options) names.insert(std::string(option.name));
+    for (const corvix::cli::Option& option : verb.options) {
+        names.insert(std::string(option.shortName.empty() ? option.name.substr(2) : option.shortName.substr(1)));
+    }
     return names;
+}
+
+// "-H, --hostname" in the way a document writes the pair, or the long name alone.
+std::string BothNames(const corvix::cli::Option& option, const std::string& between, const std::string& dash) {
+    const auto dashed = [&dash](std::string_view name) {
+        std::string text;
+        for (const char c : name) text += c == '-' ? dash : std::string(1, c);
+        return text;
+    };
+    return (option.shortName.empty() ? "" : dashed(option.shortName) + between) + dashed(option.name);
 }
 
 template <typename Codes>
@@ -76,6 +90,16 @@ TEST(CommandTable, TheReadmeNamesWhatTheTableHas) {
     EXPECT_NE(section.find("\n    corvix-tcpip-cli --help | --version\n"), std::string::npos);
     EXPECT_EQ(Matches(section, "\n\\| (\\d+) \\|"), Numbers(corvix::cli::ExitCodes));
     EXPECT_EQ(Matches(section, "(\\d (?:OK|WARNING|CRITICAL|UNKNOWN))"), States());
+    // The plugin's options are in a table of their own, each with both its names.
+    const std::string readme = Read("README.md");
+    for (const corvix::cli::Verb& verb : corvix::cli::Verbs()) {
+        if (!verb.plugin) continue;
+        for (const corvix::cli::Option& option : verb.options) {
+            const std::string row = "\n| `" + BothNames(option, "`, `", "-") +
+                                    (option.value.empty() ? "" : " " + std::string(option.value)) + "` |";
+            EXPECT_NE(readme.find(row), std::string::npos) << row;
+        }
+    }
 }
 
 TEST(CommandTable, TheManPageNamesWhatTheTableHas) {
@@ -84,11 +108,14 @@ TEST(CommandTable, TheManPageNamesWhatTheTableHas) {
     EXPECT_EQ(Matches(synopsis, "\n\\.B corvix-tcpip-cli ([a-z][a-z-]*)\n"), TableVerbs());
     for (const corvix::cli::Verb& verb : corvix::cli::Verbs()) {
         const std::string lines = Section(synopsis, ".B corvix-tcpip-cli " + std::string(verb.name) + "\n", ".br");
-        EXPECT_EQ(Matches(lines, "\\\\-\\\\-([a-z-]+)"), [&] {
-            Names bare;
-            for (const std::string& option : TableOptions(verb)) bare.insert(option.substr(2));
-            return bare;
-        }()) << verb.name;
+        EXPECT_EQ(Matches(lines, "\\\\-(?:\\\\-)?([a-z][a-z-]+|[A-Za-z]\\b)"), SynopsisOptions(verb)) << verb.name;
+        if (!verb.plugin) continue;
+        for (const corvix::cli::Option& option : verb.options) {
+            const std::string names = BothNames(option, ", ", "\\-");
+            const std::string line = option.value.empty() ? "\n.B " + names + "\n"
+                                                          : "\n.BI \"" + names + " \" " + std::string(option.value) + "\n";
+            EXPECT_NE(page.find(line), std::string::npos) << line;
+        }
     }
     EXPECT_NE(synopsis.find(".BR \\-\\-help \" | \" \\-\\-version"), std::string::npos);
     EXPECT_EQ(Matches(Section(page, ".SH EXIT STATUS", ".SH "), "(\\d+) [a-z]"), Numbers(corvix::cli::ExitCodes));

@@ -223,7 +223,7 @@ TEST(ListenSeconds, TakeWholeSecondsAndUpToThreeDecimals) {
                                                                {"0.5", milliseconds(500)},
                                                                {"1.25", milliseconds(1250)},
                                                                {"0.001", milliseconds(1)}};
-    for (const auto& [text, expected] : cases) EXPECT_EQ(corvix::cli::ParseSeconds(text), expected) << text;
+    for (const auto& [text, expected] : cases) EXPECT_EQ(corvix::cli::ParseDuration(text), expected) << text;
 }
 
 }  // namespace

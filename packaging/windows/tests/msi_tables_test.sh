@@ -64,9 +64,10 @@ cmp -s <(msiinfo extract "$msi" Icon.CorvixTcpIp.ico) "$icon" || fail "the Icon 
 [ "$(rows Shortcut | cut -f2,3,7,9)" = "ProgramMenuFolder${tab}$shortcut${tab}Tcp/Ip Configuration${tab}CorvixTcpIp.ico" ] ||
   fail "the Start-menu shortcut is: $(rows Shortcut)"
 
-# Versioned files, as the programs' version resources say.
+# Versioned programs, as their version resources say; with the command-line program comes its NSClient++
+# definition, in a "monitoring" folder beside it, a file without a version.
 expected="CorvixTcpIp.exe${tab}$version.0${tab}1033"
-[ "$with_cli" = 1 ] && expected+=$'\n'"CorvixTcpIpCli.exe${tab}$version.0${tab}1033"
+[ "$with_cli" = 1 ] && expected+=$'\n'"CorvixTcpIpCli.exe${tab}$version.0${tab}1033"$'\n'"nsclient.ini${tab}${tab}"
 [ "$(rows File | cut -f3,5,6 | sort)" = "$expected" ] || fail "the files are: $(rows File)"
 
 [ "$failures" -eq 0 ] || exit 1

@@ -61,6 +61,9 @@ expect_installed() {
     [ -f "$folder/$program" ] || fail "$1: $folder/$program is missing"
   done
   [ "$with_cli" = 0 ] && [ -e "$folder/CorvixTcpIpCli.exe" ] && fail "$1: a command-line program this build has not"
+  if [ "$with_cli" = 1 ] && ! grep -qF 'CorvixTcpIpCli.exe" check ' "$folder/monitoring/nsclient.ini" 2>/dev/null; then
+    fail "$1: no NSClient++ definition in $folder/monitoring"
+  fi
   [ -n "$(shortcut)" ] || fail "$1: no Start-menu shortcut"
 }
 expect_removed() {

@@ -2,8 +2,10 @@
 // on both systems: include it after the system's own socket headers, which declare these types there.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "os/sockets.h"
 
@@ -50,6 +52,19 @@ inline std::string AddressTextOf(const IpAddress& address) {
     char text[INET6_ADDRSTRLEN] = {};
     inet_ntop(address.family == AfInet6 ? AF_INET6 : AF_INET, address.bytes.data(), text, sizeof text);
     return text;
+}
+
+// The IPv6 addresses of a look-up's answers (getaddrinfo's addrinfo list, which only the files that
+// look up declare), each once, in the resolver's order.
+template <typename AddrInfo>
+std::vector<IpAddress> Ipv6AddressesOf(const AddrInfo* found) {
+    std::vector<IpAddress> addresses;
+    for (const AddrInfo* info = found; info; info = info->ai_next) {
+        if (info->ai_family != AF_INET6) continue;
+        const IpAddress address = FromSockaddr(info->ai_addr).address;
+        if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
+    }
+    return addresses;
 }
 
 // Fills `storage`; the size of the address in it.

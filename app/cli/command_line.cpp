@@ -26,8 +26,8 @@ namespace {
 using Json = nlohmann::ordered_json;
 using std::chrono::milliseconds;
 
-constexpr milliseconds RunTimeLimit{21000};    // the longest the window's connect waits
-constexpr milliseconds CheckTimeLimit{10000};  // check's -t by default, as check_tcp's
+constexpr milliseconds RunTimeLimit = WindowsConnectLimit;  // the longest the window's connect waits
+constexpr milliseconds CheckTimeLimit{10000};               // check's -t by default, as check_tcp's
 constexpr std::size_t StepColumn = 22;
 
 // An argument (UTF-8) as it may stand in a message: in the program's code page where it fits, every

@@ -97,11 +97,7 @@ public:
             WSASetLastError(result);
             return addresses;
         }
-        for (const addrinfo* info = found; info; info = info->ai_next) {
-            if (info->ai_family != AF_INET6) continue;
-            const IpAddress address = FromSockaddr(info->ai_addr).address;
-            if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
-        }
+        addresses = Ipv6AddressesOf(found);
         freeaddrinfo(found);
         if (addresses.empty()) WSASetLastError(WSANO_DATA);
         return addresses;
